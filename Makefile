@@ -1,0 +1,36 @@
+# Carnelo: the two set-up commands are `make run` and `make test`.
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+FUZZ_SECONDS ?= 60
+
+.PHONY: run build test bench fuzz clean deps
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DCARNELO_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build build/release -j $(JOBS) --target carnelo
+
+run: build
+	./build/release/app/carnelo
+
+test: deps
+	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DCARNELO_SANITIZE=ON -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" $(CMAKE_FLAGS)
+	cmake --build build/asan -j $(JOBS)
+	cd build/asan && ctest --output-on-failure -j $(JOBS)
+
+bench:
+	@scripts/install-deps bench
+	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DCARNELO_TESTS=OFF -DCARNELO_BENCH=ON $(CMAKE_FLAGS)
+	cmake --build build/bench -j $(JOBS)
+	cmake --build build/bench --target run-benchmarks
+
+fuzz:
+	@scripts/install-deps fuzz
+	CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCARNELO_FUZZ=ON $(CMAKE_FLAGS)
+	cmake --build build/fuzz -j $(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/run-fuzzers build/fuzz/fuzz
+
+clean:
+	rm -rf build

@@ -1,0 +1,264 @@
+#include "Stream.h"
+
+#include "AtomicFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+int64_t resolveSeek(int64_t offset, TSeekOrigin origin, int64_t position, int64_t size)
+{
+    int64_t base = 0;
+    switch (origin) {
+    case TSeekOrigin::soBeginning: base = 0; break;
+    case TSeekOrigin::soCurrent: base = position; break;
+    case TSeekOrigin::soEnd: base = size; break;
+    }
+    const int64_t target = base + offset;
+    if (target < 0)
+        throw EStreamError("Position de flux incorrecte");
+    return target;
+}
+} // namespace
+
+int64_t TStream::Size()
+{
+    const int64_t position = Seek(0, TSeekOrigin::soCurrent);
+    const int64_t size = Seek(0, TSeekOrigin::soEnd);
+    Seek(position, TSeekOrigin::soBeginning);
+    return size;
+}
+
+void TStream::SetSize(int64_t)
+{
+    throw EStreamError("Ce flux ne peut pas changer de taille");
+}
+
+void TStream::ReadBuffer(void* buffer, size_t count)
+{
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (count > 0) {
+        const size_t n = Read(out, count);
+        if (n == 0)
+            throw EReadError(std::string(FrameworkText::ReadError));
+        out += n;
+        count -= n;
+    }
+}
+
+void TStream::WriteBuffer(const void* buffer, size_t count)
+{
+    const auto* in = static_cast<const uint8_t*>(buffer);
+    while (count > 0) {
+        const size_t n = Write(in, count);
+        if (n == 0)
+            throw EWriteError(std::string(FrameworkText::WriteError));
+        in += n;
+        count -= n;
+    }
+}
+
+int64_t TStream::CopyFrom(TStream& source, int64_t count)
+{
+    if (count == 0) {
+        source.SetPosition(0);
+        count = source.Size();
+    }
+    uint8_t buffer[64 * 1024];
+    int64_t left = count;
+    while (left > 0) {
+        const size_t n = static_cast<size_t>(std::min<int64_t>(left, sizeof buffer));
+        source.ReadBuffer(buffer, n);
+        WriteBuffer(buffer, n);
+        left -= static_cast<int64_t>(n);
+    }
+    return count;
+}
+
+size_t TMemoryStream::Read(void* buffer, size_t count)
+{
+    if (m_position >= m_data.size())
+        return 0;
+    const size_t n = std::min(count, m_data.size() - m_position);
+    std::memcpy(buffer, m_data.data() + m_position, n);
+    m_position += n;
+    return n;
+}
+
+size_t TMemoryStream::Write(const void* buffer, size_t count)
+{
+    if (count == 0)
+        return 0;
+    const size_t end = m_position + count;
+    if (end > m_data.size()) {
+        try {
+            if (end > m_data.capacity())
+                m_data.reserve(std::max(end, m_data.capacity() + m_data.capacity() / 2));
+            m_data.resize(end);
+        } catch (const std::bad_alloc&) {
+            throw EOutOfMemory();
+        }
+    }
+    std::memcpy(m_data.data() + m_position, buffer, count);
+    m_position = end;
+    return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+    m_position = static_cast<size_t>(resolveSeek(offset, origin, static_cast<int64_t>(m_position), Size()));
+    return static_cast<int64_t>(m_position);
+}
+
+void TMemoryStream::SetSize(int64_t size)
+{
+    if (size < 0)
+        throw EStreamError("Taille de flux incorrecte");
+    try {
+        m_data.resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory();
+    }
+    m_position = std::min(m_position, m_data.size());
+}
+
+std::vector<uint8_t> TMemoryStream::TakeBytes()
+{
+    std::vector<uint8_t> out = std::move(m_data);
+    Clear();
+    return out;
+}
+
+void TMemoryStream::Clear()
+{
+    m_data.clear();
+    m_position = 0;
+}
+
+void TMemoryStream::LoadFromStream(TStream& source)
+{
+    source.SetPosition(0);
+    const int64_t size = source.Size();
+    SetSize(size);
+    if (size > 0)
+        source.ReadBuffer(m_data.data(), static_cast<size_t>(size));
+    m_position = 0;
+}
+
+void TMemoryStream::SaveToStream(TStream& destination) const
+{
+    if (!m_data.empty())
+        destination.WriteBuffer(m_data.data(), m_data.size());
+}
+
+void TMemoryStream::LoadFromFile(const std::string& path)
+{
+    TFileStream file(path, fmOpenRead | fmShareDenyWrite);
+    LoadFromStream(file);
+}
+
+void TMemoryStream::SaveToFile(const std::string& path) const
+{
+    WriteFileAtomically(path, std::string_view(reinterpret_cast<const char*>(m_data.data()), m_data.size()));
+}
+
+size_t TReadOnlyMemoryStream::Read(void* buffer, size_t count)
+{
+    if (m_position >= m_size)
+        return 0;
+    const size_t n = std::min(count, m_size - m_position);
+    std::memcpy(buffer, m_data + m_position, n);
+    m_position += n;
+    return n;
+}
+
+size_t TReadOnlyMemoryStream::Write(const void*, size_t)
+{
+    throw EWriteError(std::string(FrameworkText::WriteError));
+}
+
+int64_t TReadOnlyMemoryStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+    m_position = static_cast<size_t>(resolveSeek(offset, origin, static_cast<int64_t>(m_position), Size()));
+    return static_cast<int64_t>(m_position);
+}
+
+TFileStream::TFileStream(const std::string& path, unsigned mode) : m_path(path)
+{
+    if (mode == fmCreate) {
+        m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (m_fd < 0)
+            throw EFCreateError(Format(FrameworkText::FCreateError, {path}) + " (" + SysErrorMessage(errno) + ")");
+        return;
+    }
+    int flags = O_RDONLY;
+    if ((mode & 3) == fmOpenWrite)
+        flags = O_WRONLY;
+    else if ((mode & 3) == fmOpenReadWrite)
+        flags = O_RDWR;
+    m_fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (m_fd < 0)
+        throw EFOpenError(Format(FrameworkText::FOpenError, {path}) + " (" + SysErrorMessage(errno) + ")");
+    if ((mode & fmShareDenyWrite) && ::flock(m_fd, LOCK_SH | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(m_fd);
+        m_fd = -1;
+        throw EFOpenError(Format(FrameworkText::FOpenError, {path}) + " (" + SysErrorMessage(error) + ")");
+    }
+}
+
+TFileStream::~TFileStream()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+size_t TFileStream::Read(void* buffer, size_t count)
+{
+    auto* out = static_cast<uint8_t*>(buffer);
+    size_t total = 0;
+    while (total < count) {
+        const ssize_t n = ::read(m_fd, out + total, count - total);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        total += static_cast<size_t>(n);
+    }
+    return total;
+}
+
+size_t TFileStream::Write(const void* buffer, size_t count)
+{
+    const auto* in = static_cast<const uint8_t*>(buffer);
+    size_t total = 0;
+    while (total < count) {
+        const ssize_t n = ::write(m_fd, in + total, count - total);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        total += static_cast<size_t>(n);
+    }
+    return total;
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+    const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET : origin == TSeekOrigin::soCurrent ? SEEK_CUR : SEEK_END;
+    const off_t result = ::lseek(m_fd, static_cast<off_t>(offset), whence);
+    if (result < 0)
+        throw EStreamError("Position de flux incorrecte");
+    return static_cast<int64_t>(result);
+}
+
+void TFileStream::SetSize(int64_t size)
+{
+    if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0)
+        throw EWriteError(std::string(FrameworkText::WriteError));
+    if (Position() > size)
+        Seek(size, TSeekOrigin::soBeginning);
+}

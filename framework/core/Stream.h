@@ -1,0 +1,111 @@
+#pragma once
+
+#include "Object.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
+
+// A byte stream. Derived streams replace Read, Write and Seek; everything else is
+// built on those three.
+class TStream : public TObject {
+    CARNELO_CLASS(TStream, TObject)
+public:
+    // Reads up to count bytes; returns how many were read (fewer at the end).
+    virtual size_t Read(void* buffer, size_t count) = 0;
+    // Writes up to count bytes; returns how many were written.
+    virtual size_t Write(const void* buffer, size_t count) = 0;
+    // Returns the new position. Seeking before the start raises EStreamError.
+    virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
+
+    int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
+    void SetPosition(int64_t position) { Seek(position, TSeekOrigin::soBeginning); }
+    virtual int64_t Size();
+    virtual void SetSize(int64_t size);
+
+    // Read all or raise EReadError; write all or raise EWriteError.
+    void ReadBuffer(void* buffer, size_t count);
+    void WriteBuffer(const void* buffer, size_t count);
+    // Copies count bytes from source (all of it from its start when count is 0).
+    int64_t CopyFrom(TStream& source, int64_t count);
+};
+
+class TMemoryStream : public TStream {
+    CARNELO_CLASS(TMemoryStream, TStream)
+public:
+    TMemoryStream() = default;
+    explicit TMemoryStream(std::vector<uint8_t> bytes) : m_data(std::move(bytes)) {}
+
+    size_t Read(void* buffer, size_t count) override;
+    size_t Write(const void* buffer, size_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t Size() override { return static_cast<int64_t>(m_data.size()); }
+    void SetSize(int64_t size) override;
+
+    uint8_t* Memory() { return m_data.data(); }
+    const uint8_t* Memory() const { return m_data.data(); }
+    const std::vector<uint8_t>& Bytes() const { return m_data; }
+    std::vector<uint8_t> TakeBytes();
+    void Clear();
+    void LoadFromStream(TStream& source);
+    void SaveToStream(TStream& destination) const;
+    void LoadFromFile(const std::string& path);
+    // Replaces the file atomically.
+    void SaveToFile(const std::string& path) const;
+
+private:
+    std::vector<uint8_t> m_data;
+    size_t m_position = 0;
+};
+
+// Reads bytes the caller keeps alive, without copying them. Writing raises EWriteError.
+class TReadOnlyMemoryStream : public TStream {
+    CARNELO_CLASS(TReadOnlyMemoryStream, TStream)
+public:
+    TReadOnlyMemoryStream(const void* data, size_t size)
+        : m_data(static_cast<const uint8_t*>(data)), m_size(size) {}
+
+    size_t Read(void* buffer, size_t count) override;
+    size_t Write(const void* buffer, size_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t Size() override { return static_cast<int64_t>(m_size); }
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_position = 0;
+};
+
+enum TFileMode : unsigned {
+    fmOpenRead = 0x0000,
+    fmOpenWrite = 0x0001,
+    fmOpenReadWrite = 0x0002,
+    fmShareDenyWrite = 0x0020,
+    fmCreate = 0xFF00,
+};
+
+// A file as a stream. fmCreate makes a new (empty) file; fmShareDenyWrite takes a shared
+// advisory lock (flock), so cooperating writers that lock exclusively are kept out while
+// the file is read. Linux has no mandatory sharing modes.
+class TFileStream : public TStream {
+    CARNELO_CLASS(TFileStream, TStream)
+public:
+    // Raises EFOpenError or EFCreateError with the path and the system's reason.
+    TFileStream(const std::string& path, unsigned mode);
+    ~TFileStream() override;
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+
+    size_t Read(void* buffer, size_t count) override;
+    size_t Write(const void* buffer, size_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    void SetSize(int64_t size) override;
+    const std::string& FileName() const { return m_path; }
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+};

@@ -1,0 +1,113 @@
+#include "Strings.h"
+
+#include "Exception.h"
+#include "TextCompare.h"
+
+#include <algorithm>
+
+int TStrings::Add(const std::string& text)
+{
+    const int index = Count();
+    Insert(index, text);
+    return index;
+}
+
+int TStrings::IndexOf(const std::string& text) const
+{
+    const int n = Count();
+    for (int i = 0; i < n; ++i)
+        if (SameText(Get(i), text))
+            return i;
+    return -1;
+}
+
+std::vector<std::string> TStrings::ToVector() const
+{
+    std::vector<std::string> out;
+    out.reserve(static_cast<size_t>(Count()));
+    for (int i = 0; i < Count(); ++i)
+        out.push_back(Get(i));
+    return out;
+}
+
+void TStrings::AddStrings(const std::vector<std::string>& texts)
+{
+    BeginUpdate();
+    for (const auto& t : texts)
+        Add(t);
+    EndUpdate();
+}
+
+void TStrings::EndUpdate()
+{
+    if (m_updateCount > 0 && --m_updateCount == 0)
+        Changed();
+}
+
+int SortedInsertIndex(const TStrings& list, const std::string& text)
+{
+    int lo = 0, hi = list.Count();
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (CompareText(list.Get(mid), text) <= 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+std::string TStringList::Get(int index) const
+{
+    if (index < 0 || index >= Count())
+        throw EListError(Format(FrameworkText::ListIndexError, {std::to_string(index)}));
+    return m_items[static_cast<size_t>(index)];
+}
+
+int TStringList::Add(const std::string& text)
+{
+    if (!m_sorted)
+        return TStrings::Add(text);
+    auto it = std::upper_bound(m_items.begin(), m_items.end(), text,
+                               [](const std::string& a, const std::string& b) { return CompareText(a, b) < 0; });
+    it = m_items.insert(it, text);
+    return static_cast<int>(it - m_items.begin());
+}
+
+void TStringList::Insert(int index, const std::string& text)
+{
+    if (m_sorted)
+        throw EListError("Opération non autorisée sur une liste triée");
+    if (index < 0 || index > Count())
+        throw EListError(Format(FrameworkText::ListIndexError, {std::to_string(index)}));
+    m_items.insert(m_items.begin() + index, text);
+}
+
+void TStringList::Delete(int index)
+{
+    if (index == -1)
+        return;
+    if (index < 0 || index >= Count())
+        throw EListError(Format(FrameworkText::ListIndexError, {std::to_string(index)}));
+    m_items.erase(m_items.begin() + index);
+}
+
+int TStringList::IndexOf(const std::string& text) const
+{
+    if (m_sorted) {
+        // Texts the same without regard to case lie together around their sorted place.
+        auto it = std::lower_bound(m_items.begin(), m_items.end(), text, [&](const std::string& a, const std::string& b) {
+            return CompareText(a, b) < 0 && !SameText(a, b);
+        });
+        return (it != m_items.end() && SameText(*it, text)) ? static_cast<int>(it - m_items.begin()) : -1;
+    }
+    return TStrings::IndexOf(text);
+}
+
+void TStringList::SetSorted(bool sorted)
+{
+    if (sorted && !m_sorted)
+        std::stable_sort(m_items.begin(), m_items.end(),
+                         [](const std::string& a, const std::string& b) { return CompareText(a, b) < 0; });
+    m_sorted = sorted;
+}
