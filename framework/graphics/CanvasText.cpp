@@ -2,6 +2,7 @@
 
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/PixelCodec.h"
+#include "framework/graphics/QtFont.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -293,4 +294,9 @@ int TCanvas::TextWidth(const std::string& text)
 int TCanvas::TextHeight(const std::string& text)
 {
     return TextExtent(text).y;
+}
+
+QFont QtFontFor(const TFont& font)
+{
+    return qtFont(font);
 }
