@@ -4,6 +4,8 @@
 #include "framework/graphics/PixelCodec.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <cstdlib>
 #include <mutex>
 #include <unordered_set>
@@ -22,6 +24,9 @@ HandleRegistry& handles()
     static HandleRegistry registry;
     return registry;
 }
+
+constexpr uint8_t kDstCopy = RopIndex(cmDstCopy);
+constexpr uint8_t kSrcCopy = RopIndex(cmSrcCopy);
 
 // How source pixels become destination raw values.
 enum class SourceMode { Raw, MonoToColor, ColorToMono, Convert };
@@ -64,6 +69,51 @@ Span validSpan(int clipFirst, int clipLast, int destinationStart, int destinatio
         --span.last;
     }
     return span;
+}
+// Mask bits as words of all ones (bit 1) or zeros; whole mask bytes go through a table.
+void expandMask(const PixelCodec& codec, const uint8_t* row, int width, int x, size_t count, uint32_t* out)
+{
+    static const auto table = [] {
+        std::vector<std::array<uint32_t, 8>> t(256);
+        for (int byte = 0; byte < 256; ++byte)
+            for (int bit = 0; bit < 8; ++bit)
+                t[static_cast<size_t>(byte)][static_cast<size_t>(bit)] = (byte & (0x80 >> bit)) ? ~0u : 0u;
+        return t;
+    }();
+    size_t i = 0;
+    if (row && codec.BitsPerPixel() == 1 && x >= 0 && x + static_cast<int64_t>(count) <= width) {
+        for (; i < count && ((x + static_cast<int>(i)) & 7); ++i)
+            out[i] = codec.Read(row, x + static_cast<int>(i)) ? ~0u : 0u;
+        for (; i + 8 <= count; i += 8)
+            std::memcpy(out + i, table[row[(x + static_cast<int>(i)) >> 3]].data(), sizeof(uint32_t) * 8);
+    }
+    for (; i < count; ++i) {
+        const int mx = x + static_cast<int>(i);
+        out[i] = row && mx >= 0 && mx < width && codec.Read(row, mx) ? ~0u : 0u;
+    }
+}
+
+// d keeps its value under mask words of ones and takes other's under zeros. A source row
+// read in place may carry bits outside keep.
+void keepUnderMask(const uint32_t* __restrict m, const uint32_t* __restrict other, uint32_t* __restrict d,
+                   size_t count, uint32_t keep)
+{
+    for (size_t i = 0; i < count; ++i)
+        d[i] = (m[i] & d[i]) | (~m[i] & other[i] & keep);
+}
+
+// d = f under mask words of ones, b under zeros; f or b may be d itself.
+void selectByMask(const uint32_t* m, const uint32_t* f, const uint32_t* b, uint32_t* d, size_t count, uint32_t keep)
+{
+    if (f == d) {
+        keepUnderMask(m, b, d, count, keep);
+    } else if (b == d) {
+        for (size_t i = 0; i < count; ++i)
+            d[i] = (m[i] & f[i] & keep) | (~m[i] & d[i]);
+    } else {
+        for (size_t i = 0; i < count; ++i)
+            d[i] = ((m[i] & f[i]) | (~m[i] & b[i])) & keep;
+    }
 }
 } // namespace
 
@@ -126,77 +176,43 @@ TRect TCanvas::ClipRect() const
 {
     TRect whole{0, 0, 0, 0};
     if (m_surface)
-        whole = Rect(-m_origin.x, -m_origin.y, m_surface->Width() - m_origin.x, m_surface->Height() - m_origin.y);
-    return m_hasClip ? m_clip.Intersect(whole) : whole;
+        whole = Rect(-m_state.origin.x, -m_state.origin.y, m_surface->Width() - m_state.origin.x, m_surface->Height() - m_state.origin.y);
+    return m_state.hasClip ? m_state.clip.Intersect(whole) : whole;
 }
 
 void TCanvas::SetClipRect(const TRect& rect)
 {
-    m_clip = rect;
-    m_hasClip = true;
+    m_state.clip = rect;
+    m_state.hasClip = true;
 }
 
 void TCanvas::ClearClipRect()
 {
-    m_hasClip = false;
+    m_state.hasClip = false;
 }
 
 TRect TCanvas::clipped(const TRect& logical) const
 {
-    TRect r = logical.Offset(m_origin.x, m_origin.y);
-    if (m_hasClip)
-        r = r.Intersect(m_clip.Offset(m_origin.x, m_origin.y));
+    TRect r = logical.Offset(m_state.origin.x, m_state.origin.y);
+    if (m_state.hasClip)
+        r = r.Intersect(m_state.clip.Offset(m_state.origin.x, m_state.origin.y));
     return r.Intersect(Rect(0, 0, m_surface ? m_surface->Width() : 0, m_surface ? m_surface->Height() : 0));
-}
-
-TCanvasState TCanvas::SaveState() const
-{
-    TCanvasState state;
-    state.pen.CopyFrom(&m_pen);
-    state.brush.CopyFrom(&m_brush);
-    state.font.CopyFrom(&m_font);
-    state.copyMode = m_copyMode;
-    state.textColor = m_textColor;
-    state.backgroundColor = m_backgroundColor;
-    state.backgroundMode = m_backgroundMode;
-    state.origin = m_origin;
-    state.clip = m_clip;
-    state.hasClip = m_hasClip;
-    state.palette = m_palette;
-    state.paletteBackground = m_paletteBackground;
-    return state;
-}
-
-void TCanvas::RestoreState(const TCanvasState& state)
-{
-    m_pen.CopyFrom(&state.pen);
-    m_brush.CopyFrom(&state.brush);
-    m_font.CopyFrom(&state.font);
-    m_copyMode = state.copyMode;
-    m_textColor = state.textColor;
-    m_backgroundColor = state.backgroundColor;
-    m_backgroundMode = state.backgroundMode;
-    m_origin = state.origin;
-    m_clip = state.clip;
-    m_hasClip = state.hasClip;
-    m_palette = state.palette;
-    m_paletteBackground = state.paletteBackground;
 }
 
 const TPalette* TCanvas::SelectPalette(const TPalette* palette, bool forceBackground)
 {
-    const TPalette* previous = m_palette;
-    m_palette = palette;
-    m_paletteBackground = forceBackground;
+    const TPalette* previous = m_state.palette;
+    m_state.palette = palette;
+    m_state.paletteBackground = forceBackground;
     return previous;
 }
 
 int TCanvas::RealizePalette()
 {
     ++m_realizeCount;
-    m_realizedPalette = m_palette;
-    m_realizedBackground = m_paletteBackground;
-    return m_palette ? m_palette->Count() : 0;
+    m_realizedPalette = m_state.palette;
+    m_realizedBackground = m_state.paletteBackground;
+    return m_state.palette ? m_state.palette->Count() : 0;
 }
 
 void TCanvas::blit(const TRect& destination, const TBitmap* source, TColor sourceBackground, const TRect& sourceRect,
@@ -209,7 +225,7 @@ void TCanvas::blit(const TRect& destination, const TBitmap* source, TColor sourc
         source = nullptr;
     if (source && (sourceRect.IsEmpty() || source->IsEmpty()))
         return;
-    const TRect dest = destination.Offset(m_origin.x, m_origin.y);
+    const TRect dest = destination.Offset(m_state.origin.x, m_state.origin.y);
     if (dest.IsEmpty())
         return;
     const TRect area = clipped(destination);
@@ -238,8 +254,8 @@ void TCanvas::blit(const TRect& destination, const TBitmap* source, TColor sourc
 
     PixelCodec dst(target);
     const uint32_t keep = dst.Keep();
-    const uint32_t textRaw = dst.Monochrome() ? 0u : dst.FromRGB(ColorToRGB(m_textColor));
-    const uint32_t backgroundRaw = dst.Monochrome() ? 1u : dst.FromRGB(ColorToRGB(m_backgroundColor));
+    const uint32_t textRaw = dst.Monochrome() ? 0u : dst.FromRGB(ColorToRGB(m_state.textColor));
+    const uint32_t backgroundRaw = dst.Monochrome() ? 1u : dst.FromRGB(ColorToRGB(m_state.backgroundColor));
 
     std::unique_ptr<PixelCodec> src;
     SourceConversion conversion;
@@ -266,7 +282,7 @@ void TCanvas::blit(const TRect& destination, const TBitmap* source, TColor sourc
     // Pattern rows, one per pattern row, aligned so element i is surface column first + i.
     std::vector<std::vector<uint32_t>> patternRows;
     if (usesPattern) {
-        const TBrushPattern* pattern = m_brush.Style() == TBrushStyle::bsPattern ? m_brush.Pattern() : nullptr;
+        const TBrushPattern* pattern = m_state.brush.Style() == TBrushStyle::bsPattern ? m_state.brush.Pattern() : nullptr;
         if (pattern) {
             patternRows.resize(static_cast<size_t>(pattern->height));
             for (int py = 0; py < pattern->height; ++py) {
@@ -285,7 +301,7 @@ void TCanvas::blit(const TRect& destination, const TBitmap* source, TColor sourc
             }
         } else {
             patternRows.assign(1, std::vector<uint32_t>(static_cast<size_t>(count),
-                                                        dst.FromRGB(ColorToRGB(m_brush.Color()))));
+                                                        dst.FromRGB(ColorToRGB(m_state.brush.Color()))));
         }
     }
 
@@ -329,17 +345,20 @@ void TCanvas::blit(const TRect& destination, const TBitmap* source, TColor sourc
         }
         if (mask) {
             const int my = maskOrigin.y + (y - dest.top);
-            const bool rowInside = my >= 0 && my < mask->Height();
-            const uint8_t* maskRow = rowInside ? mask->ScanLine(my) : nullptr;
-            for (size_t i = 0; i < n; ++i) {
-                const int mx = maskOrigin.x + (columns.first + static_cast<int>(i) - dest.left);
-                const bool set = rowInside && mx >= 0 && mx < mask->Width() && maskCodec->Read(maskRow, mx) != 0;
-                maskBuffer[i] = set ? ~0u : 0u;
-            }
-            RopRow(foreground, p, s, d, foregroundBuffer.data(), n, keep);
-            RopRow(background, p, s, d, backgroundBuffer.data(), n, keep);
-            for (size_t i = 0; i < n; ++i)
-                d[i] = (maskBuffer[i] & foregroundBuffer[i]) | (~maskBuffer[i] & backgroundBuffer[i]);
+            expandMask(*maskCodec, my >= 0 && my < mask->Height() ? mask->ScanLine(my) : nullptr, mask->Width(),
+                       maskOrigin.x + (columns.first - dest.left), n, maskBuffer.data());
+            // An operation whose result is one operand needs no row of its own.
+            const auto rowFor = [&](uint8_t code, std::vector<uint32_t>& buffer) -> const uint32_t* {
+                if (code == kDstCopy)
+                    return d;
+                if (code == kSrcCopy && s)
+                    return s;
+                RopRow(code, p, s, d, buffer.data(), n, keep);
+                return buffer.data();
+            };
+            const uint32_t* f = rowFor(foreground, foregroundBuffer);
+            const uint32_t* b = rowFor(background, backgroundBuffer);
+            selectByMask(maskBuffer.data(), f, b, d, n, keep);
         } else {
             RopRow(foreground, p, s, d, d, n, keep);
         }
@@ -354,8 +373,8 @@ void TCanvas::BitBlt(int x, int y, int width, int height, TCanvas* source, int s
     const uint8_t code = RopIndex(rop);
     if (source && RopUsesSource(code)) {
         TBitmap& from = source->surface();
-        blit(Bounds(x, y, width, height), &from, source->m_backgroundColor,
-             Bounds(sourceX + source->m_origin.x, sourceY + source->m_origin.y, width, height), code, code, nullptr,
+        blit(Bounds(x, y, width, height), &from, source->m_state.backgroundColor,
+             Bounds(sourceX + source->m_state.origin.x, sourceY + source->m_state.origin.y, width, height), code, code, nullptr,
              {});
     } else {
         blit(Bounds(x, y, width, height), nullptr, clWhite, {}, code, code, nullptr, {});
@@ -366,8 +385,8 @@ void TCanvas::StretchBlt(const TRect& destination, TCanvas* source, const TRect&
 {
     const uint8_t code = RopIndex(rop);
     if (source && RopUsesSource(code))
-        blit(destination, &source->surface(), source->m_backgroundColor,
-             sourceRect.Offset(source->m_origin.x, source->m_origin.y), code, code, nullptr, {});
+        blit(destination, &source->surface(), source->m_state.backgroundColor,
+             sourceRect.Offset(source->m_state.origin.x, source->m_state.origin.y), code, code, nullptr, {});
     else
         blit(destination, nullptr, clWhite, {}, code, code, nullptr, {});
 }
@@ -387,25 +406,25 @@ void TCanvas::PatBlt(const TRect& rect, TCopyMode rop)
 void TCanvas::MaskBlt(int x, int y, int width, int height, TCanvas& source, int sourceX, int sourceY,
                       const TBitmap& mask, int maskX, int maskY, uint32_t rop4)
 {
-    blit(Bounds(x, y, width, height), &source.surface(), source.m_backgroundColor,
-         Bounds(sourceX + source.m_origin.x, sourceY + source.m_origin.y, width, height), Rop4Foreground(rop4),
+    blit(Bounds(x, y, width, height), &source.surface(), source.m_state.backgroundColor,
+         Bounds(sourceX + source.m_state.origin.x, sourceY + source.m_state.origin.y, width, height), Rop4Foreground(rop4),
          Rop4Background(rop4), &mask, {maskX, maskY});
 }
 
 void TCanvas::CopyRect(const TRect& destination, TCanvas& source, const TRect& sourceRect)
 {
-    StretchBlt(destination, &source, sourceRect, m_copyMode);
+    StretchBlt(destination, &source, sourceRect, m_state.copyMode);
 }
 
 void TCanvas::FillRect(const TRect& rect)
 {
-    if (m_brush.Style() != TBrushStyle::bsClear)
+    if (m_state.brush.Style() != TBrushStyle::bsClear)
         PatBlt(rect, cmPatCopy);
 }
 
 void TCanvas::FrameRect(const TRect& rect)
 {
-    if (rect.IsEmpty() || m_brush.Style() == TBrushStyle::bsClear)
+    if (rect.IsEmpty() || m_state.brush.Style() == TBrushStyle::bsClear)
         return;
     PatBlt(Rect(rect.left, rect.top, rect.right, rect.top + 1), cmPatCopy);
     PatBlt(Rect(rect.left, rect.bottom - 1, rect.right, rect.bottom), cmPatCopy);
@@ -415,7 +434,7 @@ void TCanvas::FrameRect(const TRect& rect)
 
 void TCanvas::Rectangle(const TRect& rect)
 {
-    if (m_pen.Style() == TPenStyle::psClear) {
+    if (m_state.pen.Style() == TPenStyle::psClear) {
         FillRect(Rect(rect.left, rect.top, rect.right - 1, rect.bottom - 1));
         return;
     }
@@ -436,19 +455,19 @@ void TCanvas::LineTo(int x, int y)
 {
     const TPoint from = m_penPos;
     m_penPos = {x, y};
-    if (m_pen.Style() == TPenStyle::psClear)
+    if (m_state.pen.Style() == TPenStyle::psClear)
         return;
     TBitmap& target = surface();
     const TRect area = clipped(ClipRect());
     PixelCodec codec(target);
-    const uint32_t raw = codec.FromRGB(ColorToRGB(m_pen.Color()));
+    const uint32_t raw = codec.FromRGB(ColorToRGB(m_state.pen.Color()));
     // Bresenham from the start point; the end point itself is not drawn.
     int x0 = from.x, y0 = from.y;
     const int dx = std::abs(x - x0), dy = -std::abs(y - y0);
     const int sx = x0 < x ? 1 : -1, sy = y0 < y ? 1 : -1;
     int error = dx + dy;
     while (x0 != x || y0 != y) {
-        const TPoint p{x0 + m_origin.x, y0 + m_origin.y};
+        const TPoint p{x0 + m_state.origin.x, y0 + m_state.origin.y};
         if (area.Contains(p))
             codec.Write(target.ScanLine(p.y), p.x, raw);
         const int e2 = 2 * error;
@@ -467,7 +486,7 @@ void TCanvas::LineTo(int x, int y)
 TColor TCanvas::Pixel(int x, int y) const
 {
     const TBitmap& target = surface();
-    const TPoint p{x + m_origin.x, y + m_origin.y};
+    const TPoint p{x + m_state.origin.x, y + m_state.origin.y};
     if (!clipped(ClipRect()).Contains(p))
         return clNone;
     PixelCodec codec(target);
@@ -477,7 +496,7 @@ TColor TCanvas::Pixel(int x, int y) const
 void TCanvas::SetPixel(int x, int y, TColor color)
 {
     TBitmap& target = surface();
-    const TPoint p{x + m_origin.x, y + m_origin.y};
+    const TPoint p{x + m_state.origin.x, y + m_state.origin.y};
     if (!clipped(ClipRect()).Contains(p))
         return;
     PixelCodec codec(target);

@@ -41,7 +41,20 @@ using TCanvasHandle = uintptr_t;
 bool IsValidCanvasHandle(TCanvasHandle handle);
 
 // The drawing state a canvas saves and restores.
-struct TCanvasState;
+struct TCanvasState {
+    TPen pen;
+    TBrush brush;
+    TFont font;
+    TCopyMode copyMode = cmSrcCopy;
+    TColor textColor = clBlack;
+    TColor backgroundColor = clWhite;
+    TBackgroundMode backgroundMode = TBackgroundMode::bmOpaque;
+    TPoint origin;
+    TRect clip;
+    bool hasClip = false;
+    const TPalette* palette = nullptr;
+    bool paletteBackground = false;
+};
 
 // Draws on a bitmap (its surface). Coordinates are logical: the surface point of logical
 // (0, 0) is Origin(), and drawing is clipped to ClipRect() and to the surface.
@@ -70,33 +83,33 @@ public:
     // The canvas does not own the surface; the caller keeps it alive while it is set.
     void SetSurface(TBitmap* surface);
 
-    TPen& Pen() { return m_pen; }
-    TBrush& Brush() { return m_brush; }
-    TFont& Font() { return m_font; }
-    const TPen& Pen() const { return m_pen; }
-    const TBrush& Brush() const { return m_brush; }
-    const TFont& Font() const { return m_font; }
+    TPen& Pen() { return m_state.pen; }
+    TBrush& Brush() { return m_state.brush; }
+    TFont& Font() { return m_state.font; }
+    const TPen& Pen() const { return m_state.pen; }
+    const TBrush& Brush() const { return m_state.brush; }
+    const TFont& Font() const { return m_state.font; }
 
-    TCopyMode CopyMode() const { return m_copyMode; }
-    void SetCopyMode(TCopyMode mode) { m_copyMode = mode; }
-    TColor TextColor() const { return m_textColor; }
-    void SetTextColor(TColor color) { m_textColor = color; }
-    TColor BackgroundColor() const { return m_backgroundColor; }
-    void SetBackgroundColor(TColor color) { m_backgroundColor = color; }
-    TBackgroundMode BackgroundMode() const { return m_backgroundMode; }
-    void SetBackgroundMode(TBackgroundMode mode) { m_backgroundMode = mode; }
+    TCopyMode CopyMode() const { return m_state.copyMode; }
+    void SetCopyMode(TCopyMode mode) { m_state.copyMode = mode; }
+    TColor TextColor() const { return m_state.textColor; }
+    void SetTextColor(TColor color) { m_state.textColor = color; }
+    TColor BackgroundColor() const { return m_state.backgroundColor; }
+    void SetBackgroundColor(TColor color) { m_state.backgroundColor = color; }
+    TBackgroundMode BackgroundMode() const { return m_state.backgroundMode; }
+    void SetBackgroundMode(TBackgroundMode mode) { m_state.backgroundMode = mode; }
 
-    TPoint Origin() const { return m_origin; }
-    void SetOrigin(TPoint origin) { m_origin = origin; }
+    TPoint Origin() const { return m_state.origin; }
+    void SetOrigin(TPoint origin) { m_state.origin = origin; }
     // In logical coordinates; the whole surface when no clip is set.
     TRect ClipRect() const;
     void SetClipRect(const TRect& rect);
     void ClearClipRect();
-    bool HasClipRect() const { return m_hasClip; }
+    bool HasClipRect() const { return m_state.hasClip; }
 
     // Pen, brush, font, copy mode, colours, background mode, origin, clip and palette.
-    TCanvasState SaveState() const;
-    void RestoreState(const TCanvasState& state);
+    TCanvasState SaveState() const { return m_state; }
+    void RestoreState(const TCanvasState& state) { m_state = state; }
 
     TCanvasHandle Handle();
     bool HandleAllocated() const { return m_handle != 0; }
@@ -143,8 +156,8 @@ public:
     const TPalette* SelectPalette(const TPalette* palette, bool forceBackground);
     // Returns the number of entries realised (0 without a palette).
     int RealizePalette();
-    const TPalette* SelectedPalette() const { return m_palette; }
-    bool PaletteInBackground() const { return m_paletteBackground; }
+    const TPalette* SelectedPalette() const { return m_state.palette; }
+    bool PaletteInBackground() const { return m_state.paletteBackground; }
     const TPalette* LastRealizedPalette() const { return m_realizedPalette; }
     bool LastRealizedInBackground() const { return m_realizedBackground; }
     int RealizeCount() const { return m_realizeCount; }
@@ -179,38 +192,12 @@ private:
     void fillSurfaceRect(const TRect& surfaceRect, TColor color);
 
     TBitmap* m_surface = nullptr;
-    TPen m_pen;
-    TBrush m_brush;
-    TFont m_font;
-    TCopyMode m_copyMode = cmSrcCopy;
-    TColor m_textColor = clBlack;
-    TColor m_backgroundColor = clWhite;
-    TBackgroundMode m_backgroundMode = TBackgroundMode::bmOpaque;
-    TPoint m_origin;
-    TRect m_clip;
-    bool m_hasClip = false;
+    TCanvasState m_state;
     TPoint m_penPos;
     TCanvasHandle m_handle = 0;
-    const TPalette* m_palette = nullptr;
-    bool m_paletteBackground = false;
     const TPalette* m_realizedPalette = nullptr;
     bool m_realizedBackground = false;
     int m_realizeCount = 0;
-};
-
-struct TCanvasState {
-    TPen pen;
-    TBrush brush;
-    TFont font;
-    TCopyMode copyMode = cmSrcCopy;
-    TColor textColor = clBlack;
-    TColor backgroundColor = clWhite;
-    TBackgroundMode backgroundMode = TBackgroundMode::bmOpaque;
-    TPoint origin;
-    TRect clip;
-    bool hasClip = false;
-    const TPalette* palette = nullptr;
-    bool paletteBackground = false;
 };
 
 // Puts the canvas's state back as it was when the guard was made, on every path.

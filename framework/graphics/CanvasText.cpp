@@ -206,12 +206,12 @@ void TCanvas::paintText(const textlayout::Layout& layout, TPoint origin, const T
         return;
     PixelCodec codec(target);
 
-    if (m_backgroundMode == TBackgroundMode::bmOpaque && m_brush.Style() != TBrushStyle::bsClear) {
+    if (m_state.backgroundMode == TBackgroundMode::bmOpaque && m_state.brush.Style() != TBrushStyle::bsClear) {
         for (size_t i = 0; i < layout.lines.size(); ++i) {
             const int left = lineLeft(box, layout.lines[i], flags);
             const TRect cell = Bounds(left, origin.y + static_cast<int>(i) * layout.lineHeight,
                                       layout.lines[i].width, layout.lineHeight);
-            fillSurfaceRect(clipped(cell).Intersect(area), m_brush.Color());
+            fillSurfaceRect(clipped(cell).Intersect(area), m_state.brush.Color());
         }
     }
 
@@ -222,7 +222,7 @@ void TCanvas::paintText(const textlayout::Layout& layout, TPoint origin, const T
         painter.setFont(layout.font);
         painter.setPen(Qt::black);
         const QFontMetrics metrics(layout.font);
-        const int dx = m_origin.x - area.left, dy = m_origin.y - area.top;
+        const int dx = m_state.origin.x - area.left, dy = m_state.origin.y - area.top;
         for (size_t i = 0; i < layout.lines.size(); ++i) {
             const textlayout::Line& line = layout.lines[i];
             const int x = lineLeft(box, line, flags) + dx;
@@ -236,7 +236,7 @@ void TCanvas::paintText(const textlayout::Layout& layout, TPoint origin, const T
         }
     }
 
-    const uint32_t raw = codec.FromRGB(ColorToRGB(m_font.Color()));
+    const uint32_t raw = codec.FromRGB(ColorToRGB(m_state.font.Color()));
     for (int y = 0; y < area.Height(); ++y) {
         const auto* pixels = reinterpret_cast<const QRgb*>(ink.constScanLine(y));
         uint8_t* row = target.ScanLine(area.top + y);
@@ -249,7 +249,7 @@ void TCanvas::paintText(const textlayout::Layout& layout, TPoint origin, const T
 
 int TCanvas::DrawText(const std::string& text, TRect& rect, uint32_t flags)
 {
-    const Layout layout = layoutText(m_font, text, rect.Width(), flags);
+    const Layout layout = layoutText(m_state.font, text, rect.Width(), flags);
     const int height = layout.Height();
     if (flags & tfCalcRect) {
         rect.right = rect.left + layout.width;
@@ -267,22 +267,22 @@ int TCanvas::DrawText(const std::string& text, TRect& rect, uint32_t flags)
 
 void TCanvas::TextOut(int x, int y, const std::string& text)
 {
-    const Layout layout = layoutText(m_font, text, 0, tfSingleLine | tfNoPrefix);
+    const Layout layout = layoutText(m_state.font, text, 0, tfSingleLine | tfNoPrefix);
     paintText(layout, {x, y}, Bounds(x, y, layout.width, layout.lineHeight), tfSingleLine | tfNoPrefix, nullptr);
     m_penPos = {x + layout.width, y};
 }
 
 void TCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text)
 {
-    const Layout layout = layoutText(m_font, text, 0, tfSingleLine | tfNoPrefix);
-    if (m_backgroundMode == TBackgroundMode::bmOpaque && m_brush.Style() != TBrushStyle::bsClear)
-        fillSurfaceRect(clipped(rect), m_brush.Color());
+    const Layout layout = layoutText(m_state.font, text, 0, tfSingleLine | tfNoPrefix);
+    if (m_state.backgroundMode == TBackgroundMode::bmOpaque && m_state.brush.Style() != TBrushStyle::bsClear)
+        fillSurfaceRect(clipped(rect), m_state.brush.Color());
     paintText(layout, {x, y}, Bounds(x, y, layout.width, layout.lineHeight), tfSingleLine | tfNoPrefix, &rect);
 }
 
 TPoint TCanvas::TextExtent(const std::string& text)
 {
-    const Layout layout = layoutText(m_font, text, 0, tfSingleLine | tfNoPrefix);
+    const Layout layout = layoutText(m_state.font, text, 0, tfSingleLine | tfNoPrefix);
     return {layout.width, layout.lineHeight};
 }
 

@@ -88,16 +88,17 @@ Decoded decodeImage(const std::vector<uint8_t>& data, const Entry& entry)
     result.mask = TBitmap::CreateMonochrome(info.width, info.height, maskRows.data());
 
     // Alpha, where a 32-bit image has any, masks as well: below half is transparent.
-    bool alpha = false;
-    if (info.bitCount == 32)
-        for (int y = 0; y < info.height && !alpha; ++y)
-            for (int x = 0; x < info.width && !alpha; ++x)
-                alpha = result.image->ScanLine(y)[4 * x + 3] != 0;
     std::vector<uint8_t> alphaValues;
-    if (alpha)
-        for (int y = 0; y < info.height; ++y)
+    if (info.bitCount == 32) {
+        const size_t stride = RowBytes(info.width, 32, 32);
+        for (int y = 0; y < info.height; ++y) {
+            const int stored = info.topDown ? y : info.height - 1 - y;
+            const uint8_t* row = base + info.headerBytes + static_cast<size_t>(stored) * stride;
             for (int x = 0; x < info.width; ++x)
-                alphaValues.push_back(result.image->ScanLine(y)[4 * x + 3]);
+                alphaValues.push_back(row[4 * x + 3]);
+        }
+    }
+    const bool alpha = std::any_of(alphaValues.begin(), alphaValues.end(), [](uint8_t a) { return a != 0; });
     result.image->SetPixelFormat(TPixelFormat::pfDevice);
 
     TCanvas& mask = result.mask->Canvas();

@@ -5,6 +5,7 @@
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Clipboard.h"
 #include "framework/graphics/Icon.h"
+#include "framework/graphics/Screen.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,18 @@ public:
     }
     int value = 0;
 };
+
+class TEarlyGraphic : public TProbeGraphic {
+    CARNELO_CLASS(TEarlyGraphic, TProbeGraphic)
+};
+
+// What a library does from its start-up code, before main and the application object.
+const uint32_t earlyFormat = RegisterClipboardFormat("Early Format");
+const bool earlyRegistration = [] {
+    TPicture::RegisterFileFormat("early", "Early", TEarlyGraphic::StaticClass());
+    TPicture::RegisterClipboardFormat(earlyFormat, TEarlyGraphic::StaticClass());
+    return Screen().BitsPerPixel() == 32;
+}();
 
 class PictureTest : public testing::Test {
 protected:
@@ -144,6 +157,16 @@ TEST_F(PictureTest, CopiesAndForcedBitmap)
     EXPECT_EQ(b.Graphic(), &bitmap);
     b.CopyFrom(nullptr);
     EXPECT_EQ(b.Graphic(), nullptr);
+}
+
+TEST(StartUp, RegistriesAndScreenWorkBeforeTheApplicationExists)
+{
+    EXPECT_TRUE(earlyRegistration);
+    EXPECT_EQ(TPicture::FindClassByExtension("EARLY"), &TEarlyGraphic::StaticClass());
+    EXPECT_TRUE(TPicture::SupportsClipboardFormat(earlyFormat));
+    EXPECT_EQ(RegisterClipboardFormat("early format"), earlyFormat);
+    ScreenDepthOverride palette(8);
+    EXPECT_EQ(Screen().BitsPerPixel(), 8);
 }
 
 TEST(Clipboard, FormatsAndDataBlocks)
