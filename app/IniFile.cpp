@@ -256,15 +256,22 @@ std::string TIniFile::GetEntry(const std::string& section, const std::string& ke
     return std::string(value);
 }
 
-void TIniFile::PutEntry(const std::string& sectionName, const std::string& keyName, const std::string& value)
+void TIniFile::CheckEntry(std::string_view section, std::string_view key, std::string_view value)
 {
-    const std::string_view section = trim(sectionName), key = trim(keyName);
+    section = trim(section);
+    key = trim(key);
     if (!IsValidSectionName(section))
         throw EIniFileException(Format(IniText::BadSection, {section}));
     if (!IsValidKeyName(key))
         throw EIniFileException(Format(IniText::BadKey, {key}));
     if (!IsValidValue(value))
         throw EIniFileException(Format(IniText::BadValue, {key}));
+}
+
+void TIniFile::PutEntry(const std::string& sectionName, const std::string& keyName, const std::string& value)
+{
+    CheckEntry(sectionName, keyName, value);
+    const std::string_view section = trim(sectionName), key = trim(keyName);
 
     const Document doc = load(m_path);
     const auto header = doc.findSection(section);
@@ -318,10 +325,7 @@ void TIniFile::ReplaceSection(const std::string& sectionName,
     std::unordered_map<std::string, size_t> seen;
     for (const auto& [rawKey, value] : entries) {
         const std::string_view key = trim(rawKey);
-        if (!IsValidKeyName(key))
-            throw EIniFileException(Format(IniText::BadKey, {key}));
-        if (!IsValidValue(value))
-            throw EIniFileException(Format(IniText::BadValue, {key}));
+        CheckEntry(section, key, value);
         const auto [it, inserted] = seen.emplace(FoldCase(key), unique.size());
         if (inserted)
             unique.emplace_back(key, value);

@@ -48,6 +48,8 @@ public:
     // equal to the file writes nothing.
     void ReplaceSection(const std::string& section, const std::vector<std::pair<std::string, std::string>>& entries);
 
+    // Raises the EIniFileException that PutEntry would raise for these, if any.
+    static void CheckEntry(std::string_view section, std::string_view key, std::string_view value);
     // Whether PutEntry accepts these (after trimming section and key).
     static bool IsValidSectionName(std::string_view section);
     static bool IsValidKeyName(std::string_view key);
