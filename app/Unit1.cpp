@@ -98,6 +98,20 @@ bool isSchemeChar(char c)
 
 } // namespace
 
+namespace {
+std::string g_storeFolder;
+} // namespace
+
+std::string StoreFolder()
+{
+    return g_storeFolder.empty() ? ExtractFilePath(ExecutablePath()) : g_storeFolder;
+}
+
+void SetStoreFolder(const std::string& folder)
+{
+    g_storeFolder = folder;
+}
+
 std::string WebAddressFor(const std::string& text)
 {
     const std::string address = trimmed(text);
@@ -240,7 +254,7 @@ void TForm1::FormCreate(TObject*)
 {
     SetHeight(Im->Height());
     SetWidth(Im->Width());
-    m_store = std::make_unique<TIniFile>(ExtractFilePath(ExecutablePath()) + "Data.sys");
+    m_store = std::make_unique<TIniFile>(StoreFolder() + "Data.sys");
     m_store->ReadKeyNames("items", Cm->Items());
 }
 

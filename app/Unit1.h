@@ -73,6 +73,11 @@ private:
 
 extern TForm1* Form1;
 
+// The folder of the contact store: the folder of the program's own executable, unless a
+// test has set another one (with its final separator; empty restores the default).
+std::string StoreFolder();
+void SetStoreFolder(const std::string& folder);
+
 // The command the ">>" button last ran, as text (each use overwrites it).
 extern std::string BrowserCommand;
 
