@@ -85,8 +85,6 @@ void AddressBook::TypeInto(TEdit* field, const std::string& text)
 
 bool AddressBook::CloseWindow()
 {
-    const bool before = Application->Terminated();
-    (void)before;
     ClickButton(*form->ExplorerButton2);
     PumpEvents();
     return !form->Visible();
