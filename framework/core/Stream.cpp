@@ -22,6 +22,33 @@ int64_t resolveSeek(int64_t offset, TSeekOrigin origin, int64_t position, int64_
         throw EStreamError("Position de flux incorrecte");
     return target;
 }
+// Reads or writes through a system call until count bytes moved, the end, or an error.
+template <typename Byte, typename Transfer>
+size_t transferAll(Byte* data, size_t count, Transfer transfer)
+{
+    size_t total = 0;
+    while (total < count) {
+        const ssize_t n = transfer(data + total, count - total);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        total += static_cast<size_t>(n);
+    }
+    return total;
+}
+
+// Copies what is left of an in-memory byte range from position on.
+size_t readMemory(const uint8_t* data, size_t size, size_t& position, void* buffer, size_t count)
+{
+    if (position >= size)
+        return 0;
+    const size_t n = std::min(count, size - position);
+    std::memcpy(buffer, data + position, n);
+    position += n;
+    return n;
+}
+
 } // namespace
 
 int64_t TStream::Size()
@@ -80,12 +107,7 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count)
 
 size_t TMemoryStream::Read(void* buffer, size_t count)
 {
-    if (m_position >= m_data.size())
-        return 0;
-    const size_t n = std::min(count, m_data.size() - m_position);
-    std::memcpy(buffer, m_data.data() + m_position, n);
-    m_position += n;
-    return n;
+    return readMemory(m_data.data(), m_data.size(), m_position, buffer, count);
 }
 
 size_t TMemoryStream::Write(const void* buffer, size_t count)
@@ -167,12 +189,7 @@ void TMemoryStream::SaveToFile(const std::string& path) const
 
 size_t TReadOnlyMemoryStream::Read(void* buffer, size_t count)
 {
-    if (m_position >= m_size)
-        return 0;
-    const size_t n = std::min(count, m_size - m_position);
-    std::memcpy(buffer, m_data + m_position, n);
-    m_position += n;
-    return n;
+    return readMemory(m_data, m_size, m_position, buffer, count);
 }
 
 size_t TReadOnlyMemoryStream::Write(const void*, size_t)
@@ -218,32 +235,14 @@ TFileStream::~TFileStream()
 
 size_t TFileStream::Read(void* buffer, size_t count)
 {
-    auto* out = static_cast<uint8_t*>(buffer);
-    size_t total = 0;
-    while (total < count) {
-        const ssize_t n = ::read(m_fd, out + total, count - total);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        total += static_cast<size_t>(n);
-    }
-    return total;
+    return transferAll(static_cast<uint8_t*>(buffer), count,
+                       [this](uint8_t* p, size_t n) { return ::read(m_fd, p, n); });
 }
 
 size_t TFileStream::Write(const void* buffer, size_t count)
 {
-    const auto* in = static_cast<const uint8_t*>(buffer);
-    size_t total = 0;
-    while (total < count) {
-        const ssize_t n = ::write(m_fd, in + total, count - total);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        total += static_cast<size_t>(n);
-    }
-    return total;
+    return transferAll(static_cast<const uint8_t*>(buffer), count,
+                       [this](const uint8_t* p, size_t n) { return ::write(m_fd, p, n); });
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin)

@@ -15,6 +15,17 @@
 #include <QStyledItemDelegate>
 #include <QStylePainter>
 
+namespace {
+// A text field's colours: its own background and the font's colour.
+QPalette fieldPalette(QPalette palette, TColor background, TColor text)
+{
+    palette.setColor(QPalette::Base, toQtColor(background));
+    palette.setColor(QPalette::Text, toQtColor(text));
+    palette.setColor(QPalette::ButtonText, toQtColor(text));
+    return palette;
+}
+} // namespace
+
 // ------------------------------------------------------------------------------ TLabel
 
 TLabel::TLabel(TComponent* owner) : TGraphicControl(owner)
@@ -135,13 +146,8 @@ void TEdit::ColorChanged()
 
 void TEdit::applyPalette()
 {
-    QWidget* w = Widget();
-    if (!w)
-        return;
-    QPalette palette = w->palette();
-    palette.setColor(QPalette::Base, toQtColor(Color()));
-    palette.setColor(QPalette::Text, toQtColor(Font().Color()));
-    w->setPalette(palette);
+    if (QWidget* w = Widget())
+        w->setPalette(fieldPalette(w->palette(), Color(), Font().Color()));
 }
 
 // ----------------------------------------------------------------------------- TButton
@@ -484,10 +490,7 @@ void TComboBox::applyPalette()
     QWidget* w = Widget();
     if (!w)
         return;
-    QPalette palette = w->palette();
-    palette.setColor(QPalette::Base, toQtColor(Color()));
-    palette.setColor(QPalette::Text, toQtColor(Font().Color()));
-    palette.setColor(QPalette::ButtonText, toQtColor(Font().Color()));
+    const QPalette palette = fieldPalette(w->palette(), Color(), Font().Color());
     w->setPalette(palette);
     if (auto* b = box(); b->view())
         b->view()->setPalette(palette);
