@@ -77,7 +77,7 @@ TExplorerButton* makeButton(TForm1* form, int left, int top, int width, int heig
     button->Font().SetStyle(fsBold);
     button->Font().SetColor(fontColor);
     button->SetUnselectedFontColor(unselectedColor);
-    button->SetOptions({boMonoDisplay, boPopupMark, boShowBevel});
+    button->SetOptions(boMonoDisplay | boPopupMark | boShowBevel);
     button->SetParent(form);
     return button;
 }
