@@ -340,10 +340,7 @@ void TExplorerButton::SetGroupIndex(int value)
 
 void TExplorerButton::SetLayout(TExplorerButtonLayout value)
 {
-    if (value == m_layout)
-        return;
-    m_layout = value;
-    Repaint();
+    storeAndRepaint(m_layout, value);
 }
 
 void TExplorerButton::SetOptions(TExplorerButtonOptions value)
@@ -373,26 +370,17 @@ void TExplorerButton::SetShadingType(TExplorerButtonShadingType value)
 
 void TExplorerButton::SetShowDownPattern(bool value)
 {
-    if (value == m_showDownPattern)
-        return;
-    m_showDownPattern = value;
-    Repaint();
+    storeAndRepaint(m_showDownPattern, value);
 }
 
 void TExplorerButton::SetUnselectedFontColor(TColor value)
 {
-    if (value == m_unselectedFontColor)
-        return;
-    m_unselectedFontColor = value;
-    Repaint();
+    storeAndRepaint(m_unselectedFontColor, value);
 }
 
 void TExplorerButton::SetWordWrap(bool value)
 {
-    if (value == m_wordWrap)
-        return;
-    m_wordWrap = value;
-    Repaint();
+    storeAndRepaint(m_wordWrap, value);
 }
 
 // ------------------------------------------------------------------------ mouse and keys
@@ -446,6 +434,13 @@ void TExplorerButton::leftButtonDown()
     m_dropDownMenu->Popup(corner.x, corner.y);
     if (alive.expired())
         return;
+    closedMenu(alive);
+}
+
+// Drops the mouse input the menu left behind (the click that closed it reaches no
+// control), ends any capture, and shows whether the cursor is still over the button.
+void TExplorerButton::closedMenu(const std::weak_ptr<const void>& alive)
+{
     if (Application) {
         Application->DiscardPendingMouseInput();
         if (alive.expired())
@@ -495,16 +490,7 @@ void TExplorerButton::WMRButtonUp(TShiftState shift, int x, int y)
     const TForm* form = ParentForm();
     if (!PopupMenu() && !(form && form->PopupMenu()))
         return;
-    if (Application) {
-        Application->DiscardPendingMouseInput();
-        if (alive.expired())
-            return;
-        Application->CancelMode();
-    }
-    if (!cursorInside())
-        m_mouseInside = false;
-    m_pressed = false;
-    Repaint();
+    closedMenu(alive);
 }
 
 bool TExplorerButton::CMDialogChar(char32_t character)

@@ -97,11 +97,21 @@ protected:
 private:
     void leftButtonDown();
     void leftButtonUp();
+    void closedMenu(const std::weak_ptr<const void>& alive);
     // Strict: the button's leftmost column and top row count as outside.
     bool cursorInside() const;
     // The other buttons of the parent with this GroupIndex (none while it is 0).
     std::vector<TExplorerButton*> groupMates() const;
     void releaseCapture();
+    // Stores a changed value and shows it at once; an unchanged one changes nothing.
+    template <typename T>
+    void storeAndRepaint(T& field, T value)
+    {
+        if (field == value)
+            return;
+        field = value;
+        Repaint();
+    }
     bool wantsShadedBitmap() const;
     void makeShadedBitmap();
     void bitmapChanged();

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -58,33 +59,31 @@ std::unique_ptr<TBitmap> fromRows(const std::vector<std::string>& rows, const st
     return bitmap;
 }
 
-// Columns that hold any pixel of the colour.
-std::pair<int, int> inkColumns(TBitmap& surface, TColor ink)
-{
-    int first = -1, last = -1;
-    TCanvas reader(surface);
-    for (int x = 0; x < surface.Width(); ++x)
-        for (int y = 0; y < surface.Height(); ++y)
-            if (reader.Pixel(x, y) == ink) {
-                if (first < 0)
-                    first = x;
-                last = x;
-            }
-    return {first, last};
-}
+enum class Axis { Columns, Rows };
 
-std::pair<int, int> inkRows(TBitmap& surface, TColor ink)
+// The first and last column (or row) that hold a pixel of the colour; -1 for none.
+std::pair<int, int> inkSpan(TBitmap& surface, TColor ink, Axis axis)
 {
     int first = -1, last = -1;
     TCanvas reader(surface);
     for (int y = 0; y < surface.Height(); ++y)
         for (int x = 0; x < surface.Width(); ++x)
             if (reader.Pixel(x, y) == ink) {
-                if (first < 0)
-                    first = y;
-                last = y;
+                const int at = axis == Axis::Columns ? x : y;
+                first = first < 0 ? at : std::min(first, at);
+                last = std::max(last, at);
             }
     return {first, last};
+}
+
+std::pair<int, int> inkColumns(TBitmap& surface, TColor ink)
+{
+    return inkSpan(surface, ink, Axis::Columns);
+}
+
+std::pair<int, int> inkRows(TBitmap& surface, TColor ink)
+{
+    return inkSpan(surface, ink, Axis::Rows);
 }
 
 } // namespace

@@ -85,6 +85,16 @@ protected:
         return c == kGround ? "flat" : "?";
     }
 
+    // A handler that destroys the button; it touches nothing of it afterwards.
+    TNotifyEvent destroyButton()
+    {
+        return [this](TObject*) {
+            TExplorerButton* doomed = button;
+            button = nullptr;
+            delete doomed;
+        };
+    }
+
     std::vector<std::string> take()
     {
         std::vector<std::string> taken;
@@ -379,11 +389,7 @@ TEST_F(ExplorerButtonBehaviour, AChosenMenuCommandRunsOnce)
 TEST_F(ExplorerButtonBehaviour, AMenuCommandMayDestroyTheButtonThatDroppedTheMenu)
 {
     TPopupMenu* menu = addMenu();
-    menu->Items().Item(0)->OnClick = [this](TObject*) {
-        TExplorerButton* doomed = button;
-        button = nullptr;
-        delete doomed;
-    };
+    menu->Items().Item(0)->OnClick = destroyButton();
     button->SetDropDownMenu(menu);
     chooseWhenOpen("New");
     MouseMove(*form, {30, 30});
@@ -451,11 +457,7 @@ TEST_F(ExplorerButtonBehaviour, AltAndTheAcceleratorDropsTheMenuDown)
 
 TEST_F(ExplorerButtonBehaviour, AClickHandlerMayDestroyTheButtonDuringTheAcceleratorPath)
 {
-    button->OnClick = [this](TObject*) {
-        TExplorerButton* doomed = button;
-        button = nullptr;
-        delete doomed;
-    };
+    button->OnClick = destroyButton();
     KeyClick(*form, Qt::Key_G, true, "g");
     EXPECT_EQ(button, nullptr);
     KeyClick(*form, Qt::Key_G, true, "g"); // nothing left to answer it
@@ -464,11 +466,7 @@ TEST_F(ExplorerButtonBehaviour, AClickHandlerMayDestroyTheButtonDuringTheAcceler
 TEST_F(ExplorerButtonBehaviour, AMenuCommandMayDestroyTheButtonDuringTheAcceleratorPath)
 {
     TPopupMenu* menu = addMenu();
-    menu->Items().Item(1)->OnClick = [this](TObject*) {
-        TExplorerButton* doomed = button;
-        button = nullptr;
-        delete doomed;
-    };
+    menu->Items().Item(1)->OnClick = destroyButton();
     button->SetDropDownMenu(menu);
     chooseWhenOpen("Exit");
     KeyClick(*form, Qt::Key_G, true, "g");
