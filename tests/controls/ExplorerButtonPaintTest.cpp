@@ -124,6 +124,9 @@ TEST(ExplorerButtonPaint, ADownButtonShowsTheSunkenBevelOverTheCheckeredPattern)
     EXPECT_EQ(painted(look), "SSSSSH\nSHFHFH\nSFHFHH\nSHHHHH\n");
     look.showDownPattern = false;
     EXPECT_EQ(painted(look), "SSSSSH\nS....H\nS....H\nSHHHHH\n") << "the parent's own background";
+    look.showDownPattern = true;
+    look.enabled = false;
+    EXPECT_EQ(painted(look), "SSSSSH\nSHFHFH\nSFHFHH\nSHHHHH\n") << "disabled and down";
 }
 
 TEST(ExplorerButtonPaint, ThePatternIsAnchoredToTheSurfaceNotTheButton)
@@ -351,6 +354,31 @@ TEST(ExplorerButtonPaint, ALongCaptionIsCutToWidthLessFourAndEndsInAnEllipsis)
     auto plain = ground(40, 20);
     paintExplorerButton(plain->Canvas(), look);
     EXPECT_NE(Picture(*cut, kLegend), Picture(*plain, kLegend)) << "the ellipsis replaces the cut-off text";
+}
+
+TEST(ExplorerButtonPaint, TheCaptionMovesOnePixelWhenPressedOrWhenTheBevelIsLowered)
+{
+    ExplorerButtonLook look = plainLook(30, 20);
+    look.caption = "X";
+    look.options = 0;
+    look.unselectedFontColor = clNavy;
+    look.font.SetColor(clNavy);
+    const auto topLeftInk = [&look] {
+        auto surface = ground(30, 20);
+        paintExplorerButton(surface->Canvas(), look);
+        return TPoint{inkColumns(*surface, clNavy).first, inkRows(*surface, clNavy).first};
+    };
+    const TPoint flat = topLeftInk();
+    look.mouseInside = true;
+    EXPECT_EQ(topLeftInk(), flat) << "hot";
+    look.pressed = true;
+    EXPECT_EQ(topLeftInk(), (TPoint{flat.x + 1, flat.y + 1})) << "pressed";
+    look.bevelStyle = TBevelStyle::bsLowered;
+    EXPECT_EQ(topLeftInk(), flat) << "lowered, pressed";
+    look.pressed = false;
+    EXPECT_EQ(topLeftInk(), (TPoint{flat.x + 1, flat.y + 1})) << "lowered, hot";
+    look.mouseInside = false;
+    EXPECT_EQ(topLeftInk(), (TPoint{flat.x + 1, flat.y + 1})) << "lowered, flat";
 }
 
 TEST(ExplorerButtonPaint, WordWrapBreaksTheCaptionOntoSeveralLines)
