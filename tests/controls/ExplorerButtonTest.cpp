@@ -36,6 +36,9 @@ protected:
         form->SetColor(kGround);
         button = addButton("b", 20, 20, 40, 30);
         ShowAndActivate(*form);
+        // The test driver moves the platform's pointer, and a move to where that pointer
+        // already is sends nothing; presses of earlier tests went elsewhere without it.
+        QCursor::setPos(form->Widget()->mapToGlobal(QPoint(kAway.x - 1, kAway.y)));
         MouseMove(*form, kAway);
         log.clear();
     }
@@ -141,8 +144,9 @@ void chooseWhenOpen(const QString& text)
 TEST_F(ExplorerButtonBehaviour, FollowsTheMouseThroughEveryState)
 {
     const TPoint centre = CentreOf(*button);
-    bool mouseDownEvent = false;
-    button->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { mouseDownEvent = true; };
+    bool mouseEvents = false;
+    button->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { mouseEvents = true; };
+    button->OnMouseUp = button->OnMouseDown;
     EXPECT_EQ(look(button), "flat");
 
     MouseMove(*form, centre); // idle -> hot
@@ -175,7 +179,7 @@ TEST_F(ExplorerButtonBehaviour, FollowsTheMouseThroughEveryState)
     EXPECT_EQ(GetCaptureControl(), nullptr);
     EXPECT_FALSE(button->Pressed() || button->MouseInside());
     EXPECT_EQ(look(button), "flat");
-    EXPECT_FALSE(mouseDownEvent) << "the framework's own press handling does not run";
+    EXPECT_FALSE(mouseEvents) << "the framework's own left-button handling does not run";
 }
 
 TEST_F(ExplorerButtonBehaviour, PressMoveOffAndReleaseChangesNoGroup)
@@ -373,6 +377,7 @@ TEST_F(ExplorerButtonBehaviour, TheClickThatClosesTheMenuReachesNoControl)
     EXPECT_EQ(take(), Log{"enter b"});
     EXPECT_FALSE(button->MouseInside()) << "the cursor went where the closing click was";
     EXPECT_EQ(look(button), "flat");
+    MouseRelease(*form, kAway); // the test driver's own record of the button, for later tests
 }
 
 TEST_F(ExplorerButtonBehaviour, AChosenMenuCommandRunsOnce)
