@@ -70,6 +70,10 @@ protected:
 
     void leaveEvent(QEvent*) override
     {
+        // An open pop-up menu takes the pointer without moving it: the control under the
+        // cursor is still the same.
+        if (TPopupMenu::MenuOpen())
+            return;
         GuardedCall([] {
             if (Application)
                 Application->SetMouseControl(nullptr);
