@@ -23,6 +23,7 @@ TLabel* makeLabel(TForm2* form, int left, int top, int width, int height, const 
 
 TForm2::TForm2(TComponent* owner) : TForm(owner)
 {
+    Form2 = this;
     SetName("Form2");
     SetBorderStyle(TFormBorderStyle::bsDialog);
     SetCaption("About ...");
@@ -72,6 +73,12 @@ TForm2::TForm2(TComponent* owner) : TForm(owner)
     Button1->SetTabOrder(0);
     Button1->SetParent(this);
     Button1->OnClick = [this](TObject* sender) { Button1Click(sender); };
+}
+
+TForm2::~TForm2()
+{
+    if (Form2 == this)
+        Form2 = nullptr;
 }
 
 void TForm2::Button1Click(TObject*)

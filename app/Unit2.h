@@ -12,6 +12,7 @@ class TForm2 : public TForm {
     CARNELO_CLASS(TForm2, TForm)
 public:
     explicit TForm2(TComponent* owner);
+    ~TForm2() override;
 
     TBevel* Bevel1;
     TLabel* Label1;

@@ -76,14 +76,15 @@ TEST_F(AddressBook, OnlyTheGoButtonShowsATip)
 {
     Start();
     auto tipAt = [&](TControl& c) {
-        QToolTip::hideText();
         const QPoint p(CentreOf(c).x, CentreOf(c).y);
         QHelpEvent help(QEvent::ToolTip, p, form->Widget()->mapToGlobal(p));
         QApplication::sendEvent(form->Widget(), &help);
         return QToolTip::isVisible() ? QToolTip::text().toStdString() : std::string();
     };
+    // A hidden tip fades out slowly, so the buttons without a tip go first.
+    EXPECT_EQ(tipAt(*form->ExplorerButton2), "");
+    EXPECT_EQ(tipAt(*form->Ex3), "");
     EXPECT_EQ(tipAt(*form->ExplorerButton1), "Let's Go ...");
-    EXPECT_NE(tipAt(*form->ExplorerButton2), "Let's Go ...");
 }
 
 TEST_F(AddressBook, NewNameSavedTakesItsSortedPlaceAndIsStoredAtOnce)

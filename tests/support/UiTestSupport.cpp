@@ -4,6 +4,7 @@
 #include "framework/ui/Forms.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QTest>
 #include <QWidget>
 
@@ -61,21 +62,34 @@ void ShowAndActivate(TForm& form)
     PumpEvents();
 }
 
+namespace {
+Qt::MouseButtons g_held = Qt::NoButton;
+} // namespace
+
 void MouseMove(TForm& form, TPoint at)
 {
-    QTest::mouseMove(form.Widget(), QPoint(at.x, at.y));
+    // Sent straight to the window: a platform move to where the pointer already is
+    // would be dropped, even when presses elsewhere happened since.
+    QWidget* w = form.Widget();
+    const QPointF local(at.x, at.y);
+    QMouseEvent move(QEvent::MouseMove, local, w->mapToGlobal(local), Qt::NoButton, g_held, Qt::NoModifier);
+    QApplication::sendEvent(w, &move);
     PumpEvents(1);
 }
 
 void MousePress(TForm& form, TPoint at, bool right)
 {
-    QTest::mousePress(form.Widget(), right ? Qt::RightButton : Qt::LeftButton, Qt::NoModifier, QPoint(at.x, at.y));
+    const Qt::MouseButton button = right ? Qt::RightButton : Qt::LeftButton;
+    QTest::mousePress(form.Widget(), button, Qt::NoModifier, QPoint(at.x, at.y));
+    g_held |= button;
     PumpEvents(1);
 }
 
 void MouseRelease(TForm& form, TPoint at, bool right)
 {
-    QTest::mouseRelease(form.Widget(), right ? Qt::RightButton : Qt::LeftButton, Qt::NoModifier, QPoint(at.x, at.y));
+    const Qt::MouseButton button = right ? Qt::RightButton : Qt::LeftButton;
+    g_held &= ~Qt::MouseButtons(button);
+    QTest::mouseRelease(form.Widget(), button, Qt::NoModifier, QPoint(at.x, at.y));
     PumpEvents(1);
 }
 
