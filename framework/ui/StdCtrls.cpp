@@ -257,7 +257,9 @@ protected:
         option.currentIcon = QIcon();
         painter.drawComplexControl(QStyle::CC_ComboBox, option);
         const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
-        GuardedCall([&] { paintEntry(painter, m_combo, currentIndex(), field, hasFocus(), hasFocus()); });
+        // Without a picked entry the focused box shows only the focus frame.
+        const bool selected = hasFocus() && currentIndex() >= 0;
+        GuardedCall([&] { paintEntry(painter, m_combo, currentIndex(), field, selected, hasFocus()); });
     }
 
 private:
