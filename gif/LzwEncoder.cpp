@@ -1,0 +1,168 @@
+#include "gif/LzwEncoder.h"
+
+#include "framework/core/Exception.h"
+#include "gif/GIFWriter.h"
+
+#include <cstdlib>
+
+namespace {
+
+constexpr size_t DictionaryEntries = size_t(4096) << 8;
+
+// A clean table for one DoCompress, handed back clean for the next one on the thread.
+thread_local std::unique_ptr<LzwDictionary> spareDictionary;
+
+class DictionaryLease {
+public:
+    DictionaryLease()
+        : m_dictionary(spareDictionary ? std::move(spareDictionary) : std::make_unique<LzwDictionary>())
+    {
+    }
+    ~DictionaryLease()
+    {
+        m_dictionary->Reset();
+        spareDictionary = std::move(m_dictionary);
+    }
+    DictionaryLease(const DictionaryLease&) = delete;
+    DictionaryLease& operator=(const DictionaryLease&) = delete;
+    LzwDictionary& get() { return *m_dictionary; }
+
+private:
+    std::unique_ptr<LzwDictionary> m_dictionary;
+};
+
+} // namespace
+
+void LzwDictionary::FreeDeleter::operator()(uint16_t* p) const
+{
+    std::free(p);
+}
+
+LzwDictionary::LzwDictionary()
+    : m_next(static_cast<uint16_t*>(std::calloc(DictionaryEntries, sizeof(uint16_t)))),
+      m_stored(std::make_unique<uint32_t[]>(4096))
+{
+    if (!m_next)
+        throw EOutOfMemory();
+}
+
+void LzwDictionary::Reset()
+{
+    for (int i = 0; i < m_count; ++i)
+        m_next[m_stored[i]] = 0;
+    m_count = 0;
+}
+
+void TLZWEncoder::output(int code)
+{
+    outputBits(code);
+    if (m_freeCode > m_maxCode || m_clearFlag) {
+        if (m_clearFlag) {
+            m_bitsPerCode = m_initialBitsPerCode;
+            m_maxCode = (1 << m_bitsPerCode) - 1;
+            m_clearFlag = false;
+        } else {
+            ++m_bitsPerCode;
+            // At 12 bits the width stays: no code may exceed 4095.
+            m_maxCode = m_bitsPerCode == 12 ? 4096 : (1 << m_bitsPerCode) - 1;
+        }
+    }
+}
+
+void TLZWEncoder::clear()
+{
+    m_clearFlag = true;
+    output(m_clearCode);
+    m_dictionary->Reset();
+    m_freeCode = m_clearCode + 2;
+}
+
+void TLZWEncoder::Output(int code)
+{
+    output(code);
+}
+
+void TLZWEncoder::Clear()
+{
+    clear();
+}
+
+void TLZWEncoder::encode(const uint8_t* pixel, const uint8_t* end)
+{
+    // The hot loop keeps the coder's state in locals (byte stores may alias members)
+    // and hands it back around the rare clear and failure.
+    LzwDictionary& dictionary = *m_dictionary;
+    const uint16_t* const next = dictionary.Entries();
+    TGIFWriter& writer = *m_writer;
+    int prefix = m_prefix;
+    int freeCode = m_freeCode;
+    int maxCode = m_maxCode;
+    int bitsPerCode = m_bitsPerCode;
+    uint64_t bitBuffer = m_bitBuffer;
+    int bitCount = m_bitCount;
+    const int maxColor = m_maxColor;
+    auto store = [&] {
+        m_prefix = prefix;
+        m_freeCode = freeCode;
+        m_maxCode = maxCode;
+        m_bitsPerCode = bitsPerCode;
+        m_bitBuffer = bitBuffer;
+        m_bitCount = bitCount;
+    };
+
+    for (; pixel < end; ++pixel) {
+        const uint8_t value = *pixel;
+        if (value >= maxColor) {
+            store();
+            checked(value);
+        }
+        const uint32_t key = LzwDictionary::Key(prefix, value);
+        const int code = next[key];
+        if (code != 0) {
+            prefix = code;
+            continue;
+        }
+        bitBuffer |= uint64_t(prefix) << bitCount;
+        bitCount += bitsPerCode;
+        if (bitCount >= 32) {
+            writer.PutWord(static_cast<uint32_t>(bitBuffer));
+            bitBuffer >>= 32;
+            bitCount -= 32;
+        }
+        if (freeCode > maxCode) {
+            ++bitsPerCode;
+            maxCode = bitsPerCode == 12 ? 4096 : (1 << bitsPerCode) - 1;
+        }
+        prefix = value;
+        if (freeCode < 4095) {
+            dictionary.Store(key, freeCode);
+            ++freeCode;
+        } else {
+            store();
+            clear();
+            freeCode = m_freeCode;
+            maxCode = m_maxCode;
+            bitsPerCode = m_bitsPerCode;
+            bitBuffer = m_bitBuffer;
+            bitCount = m_bitCount;
+        }
+    }
+    store();
+}
+
+void TLZWEncoder::DoCompress()
+{
+    DictionaryLease lease;
+    m_dictionary = &lease.get();
+    clear();
+    bool first = true;
+    forEachRun([&](const uint8_t* begin, const uint8_t* end) {
+        if (first) {
+            m_prefix = checked(*begin++);
+            first = false;
+        }
+        encode(begin, end);
+    });
+    output(m_prefix);
+    m_dictionary = nullptr;
+}
