@@ -4,6 +4,7 @@
 #include "framework/core/Strings.h"
 #include "framework/core/TextCompare.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <unistd.h>
@@ -98,6 +99,7 @@ private:
     void parse()
     {
         const std::string_view all(m_text);
+        m_lines.reserve(static_cast<size_t>(std::count(all.begin(), all.end(), '\n')) + 1);
         size_t pos = 0;
         while (pos < all.size()) {
             Line line;

@@ -17,6 +17,7 @@ TComponent::TComponent(TComponent* owner)
 
 TComponent::~TComponent()
 {
+    m_alive.reset();
     NotifyRemoval();
     DestroyComponents();
 }

@@ -2,6 +2,7 @@
 
 #include "Object.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,10 @@ public:
     // Asks for a removal notification when other goes away, though it is not a sibling.
     void FreeNotification(TComponent* other);
 
+    // Expires when the component is destroyed: code that fires an event which may destroy
+    // this component checks it before touching the component again.
+    std::weak_ptr<const void> AliveToken() const { return m_alive; }
+
     bool Designing() const { return m_designing; }
     void SetDesigning(bool value) { m_designing = value; }
     bool Loading() const { return m_loading; }
@@ -56,6 +61,7 @@ private:
     std::vector<TComponent*> m_components; // owned: deleted in the destructor
     std::vector<TComponent*> m_freeNotifies;
     std::string m_name;
+    std::shared_ptr<const void> m_alive = std::make_shared<char>(0);
     bool m_designing = false;
     bool m_loading = false;
     bool m_removalSent = false;

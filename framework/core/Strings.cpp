@@ -104,10 +104,34 @@ int TStringList::IndexOf(const std::string& text) const
     return TStrings::IndexOf(text);
 }
 
+void SortTexts(std::vector<std::string>& texts)
+{
+    std::vector<std::pair<TextSortKey, size_t>> keys;
+    keys.reserve(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i)
+        keys.emplace_back(TextSortKey(texts[i]), i);
+    std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> sorted;
+    sorted.reserve(texts.size());
+    for (const auto& key : keys)
+        sorted.push_back(std::move(texts[key.second]));
+    texts = std::move(sorted);
+}
+
+void TStringList::AddStrings(const std::vector<std::string>& texts)
+{
+    if (!m_sorted) {
+        m_items.insert(m_items.end(), texts.begin(), texts.end());
+        return;
+    }
+    // Appending and then sorting stably puts each text after its equals, as Add does.
+    m_items.insert(m_items.end(), texts.begin(), texts.end());
+    SortTexts(m_items);
+}
+
 void TStringList::SetSorted(bool sorted)
 {
     if (sorted && !m_sorted)
-        std::stable_sort(m_items.begin(), m_items.end(),
-                         [](const std::string& a, const std::string& b) { return CompareText(a, b) < 0; });
+        SortTexts(m_items);
     m_sorted = sorted;
 }

@@ -62,14 +62,6 @@ QString baseLetters(std::string_view s)
     return out.toCaseFolded();
 }
 
-int compareUtf16(const QString& a, const QString& b)
-{
-    // Ordering by UTF-16 units differs from code points only above U+FFFF against
-    // U+E000..U+FFFF; the code-point tie-break on bytes keeps the order total.
-    const int c = QString::compare(a, b, Qt::CaseSensitive);
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
-
 } // namespace
 
 bool SameText(std::string_view a, std::string_view b)
@@ -87,11 +79,7 @@ int CompareText(std::string_view a, std::string_view b)
         const int c = asciiCompareNoCase(a, b);
         return c != 0 ? c : compareBytes(a, b);
     }
-    if (int c = compareUtf16(baseLetters(a), baseLetters(b)))
-        return c;
-    if (int c = compareUtf16(folded(a), folded(b)))
-        return c;
-    return compareBytes(a, b);
+    return Compare(TextSortKey(a), TextSortKey(b));
 }
 
 std::string FoldCase(std::string_view text)
@@ -103,4 +91,44 @@ std::string FoldCase(std::string_view text)
         return out;
     }
     return folded(text).toUtf8().toStdString();
+}
+
+namespace {
+std::u16string toU16(const QString& s)
+{
+    return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<size_t>(s.size()));
+}
+
+int compareU16(const std::u16string& a, const std::u16string& b)
+{
+    const int c = a.compare(b);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+} // namespace
+
+TextSortKey::TextSortKey(std::string_view text) : m_text(text), m_ascii(isAscii(text))
+{
+    if (m_ascii) {
+        // ASCII letters have no marks, and fold to lower case.
+        m_base.reserve(text.size());
+        for (char c : text)
+            m_base.push_back(static_cast<char16_t>(asciiLower(c)));
+        m_folded = m_base;
+    } else {
+        m_base = toU16(baseLetters(text));
+        m_folded = toU16(folded(text));
+    }
+}
+
+int Compare(const TextSortKey& a, const TextSortKey& b)
+{
+    if (a.m_ascii && b.m_ascii) {
+        const int c = asciiCompareNoCase(a.m_text, b.m_text);
+        return c != 0 ? c : compareBytes(a.m_text, b.m_text);
+    }
+    if (int c = compareU16(a.m_base, b.m_base))
+        return c;
+    if (int c = compareU16(a.m_folded, b.m_folded))
+        return c;
+    return compareBytes(a.m_text, b.m_text);
 }

@@ -18,3 +18,17 @@ int CompareText(std::string_view a, std::string_view b);
 
 // A key for hashing texts that SameText holds equal: equal keys exactly for equal texts.
 std::string FoldCase(std::string_view text);
+
+// CompareText's order with the expensive part done once per text, for sorting many.
+class TextSortKey {
+public:
+    explicit TextSortKey(std::string_view text);
+    friend int Compare(const TextSortKey& a, const TextSortKey& b);
+    bool operator<(const TextSortKey& other) const { return Compare(*this, other) < 0; }
+
+private:
+    std::string m_text;
+    std::u16string m_base;   // base letters, folded
+    std::u16string m_folded;
+    bool m_ascii;
+};

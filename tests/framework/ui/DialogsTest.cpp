@@ -1,0 +1,113 @@
+#include "framework/ui/Application.h"
+#include "framework/ui/ClipboardBridge.h"
+#include "framework/ui/Dialogs.h"
+#include "framework/ui/Process.h"
+#include "framework/graphics/Clipboard.h"
+#include "tests/support/UiTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+TEST(MessageDialog, WarningWithYesAndNoHasTheFrameworkTextsAndDefaults)
+{
+    const TMessageBoxRequest r = MakeMessageDialog("Sure?", TMsgDlgType::mtWarning, ButtonSet({mbYes, mbNo}), 0);
+    EXPECT_EQ(r.caption, "Avertissement");
+    EXPECT_EQ(r.icon, TMessageIcon::Warning);
+    ASSERT_EQ(r.buttons.size(), 2u);
+    EXPECT_EQ(r.buttons[0].caption, "&Oui");
+    EXPECT_EQ(r.buttons[0].result, 6);
+    EXPECT_EQ(r.buttons[1].caption, "&Non");
+    EXPECT_EQ(r.buttons[1].result, 7);
+    EXPECT_EQ(r.defaultResult, mrYes);
+    EXPECT_EQ(r.cancelResult, mrNo);
+}
+
+TEST(MessageDialog, KindsAndButtonsCarryTheirCaptions)
+{
+    EXPECT_EQ(MessageDialogCaption(TMsgDlgType::mtError), "Erreur");
+    EXPECT_EQ(MessageDialogCaption(TMsgDlgType::mtInformation), "Information");
+    EXPECT_EQ(MessageDialogCaption(TMsgDlgType::mtConfirmation), "Confirmation");
+    const TMessageBoxRequest r = MakeMessageDialog(
+        "x", TMsgDlgType::mtError, ButtonSet({mbAll, mbIgnore, mbRetry, mbAbort, mbHelp, mbCancel, mbOK}), 0);
+    std::vector<std::string> captions;
+    for (const auto& b : r.buttons)
+        captions.push_back(b.caption);
+    EXPECT_EQ(captions, (std::vector<std::string>{"OK", "Annuler", "&Aide", "&Abandon", "&Retenter", "&Ignorer", "&Tout"}));
+    EXPECT_EQ(r.defaultResult, mrOk);
+    EXPECT_EQ(r.cancelResult, mrCancel);
+}
+
+TEST(MessageDialog, ScriptedAnswersReplaceTheModalBox)
+{
+    ScriptedDialogs dialogs;
+    dialogs.Answer(mrNo);
+    EXPECT_EQ(MessageDlg("Erase?", TMsgDlgType::mtWarning, ButtonSet({mbYes, mbNo}), 0), 7);
+    EXPECT_EQ(MessageDlg("Again?", TMsgDlgType::mtWarning, ButtonSet({mbYes, mbNo}), 0), 6);
+    ASSERT_EQ(dialogs.asked.size(), 2u);
+    EXPECT_EQ(dialogs.asked[0].text, "Erase?");
+}
+
+namespace {
+// Answers the real Qt box from inside its modal loop.
+int answerRealBox(const std::function<void(QMessageBox&)>& act)
+{
+    QTimer::singleShot(0, [act] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            act(*box);
+    });
+    return MessageDlg("Are you sure?", TMsgDlgType::mtWarning, ButtonSet({mbYes, mbNo}), 0);
+}
+} // namespace
+
+TEST(MessageDialog, RealBoxAnswersByAcceleratorEnterAndEscape)
+{
+    EXPECT_EQ(answerRealBox([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_N); }), mrNo);
+    EXPECT_EQ(answerRealBox([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_O); }), mrYes);
+    EXPECT_EQ(answerRealBox([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }), mrNo);
+    EXPECT_EQ(answerRealBox([](QMessageBox& box) {
+                  EXPECT_EQ(box.windowTitle(), "Avertissement");
+                  EXPECT_EQ(box.text(), "Are you sure?");
+                  EXPECT_EQ(box.defaultButton()->text(), "&Oui");
+                  box.defaultButton()->click();
+              }),
+              mrYes);
+}
+
+TEST(ProcessLauncher, ProgramsAreStartedWithArgumentListsAndMissingOnesFail)
+{
+    EXPECT_FALSE(ProcessLauncher().StartDetached("/nonexistent/carnelo-browser", {"http://example.org"}));
+    RecordingLauncher launcher;
+    EXPECT_TRUE(ProcessLauncher().StartDetached("xdg-open", {"http://a b"}));
+    ASSERT_EQ(launcher.started.size(), 1u);
+    EXPECT_EQ(launcher.started[0].arguments, std::vector<std::string>{"http://a b"});
+}
+
+TEST(ClipboardBridge, NamedFormatsTravelAsCustomTypesAndComeBack)
+{
+    const uint32_t gif = RegisterClipboardFormat("GIF Image");
+    Clipboard().Clear();
+    Clipboard().SetData(gif, TClipboardData{{'G', 'I', 'F', '8', '9', 'a'}});
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(mime, nullptr);
+    bool found = false;
+    for (const QString& f : mime->formats())
+        if (f.contains("GIF Image"))
+            found = mime->data(f) == QByteArray("GIF89a");
+    EXPECT_TRUE(found);
+
+    // Another program puts a GIF on the desktop's clipboard.
+    auto* other = new QMimeData;
+    other->setData("application/x-carnelo-clipboard;name=\"GIF Image\"", QByteArray("GIF87a!"));
+    QGuiApplication::clipboard()->setMimeData(other);
+    ImportDesktopClipboard();
+    ASSERT_TRUE(Clipboard().HasFormat(gif));
+    EXPECT_EQ(Clipboard().Data(gif)->Bytes.size(), 7u);
+}
