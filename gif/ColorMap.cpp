@@ -1,6 +1,7 @@
 #include "gif/ColorMap.h"
 
 #include "framework/core/Stream.h"
+#include "framework/graphics/Palette.h"
 #include "gif/Extensions.h"
 #include "gif/GIFException.h"
 #include "gif/GIFImage.h"
@@ -98,7 +99,7 @@ void TGIFColorMap::growFor(int count)
     m_entries.resize(static_cast<size_t>(capacity));
 }
 
-uint32_t TGIFColorMap::Colors(int index)
+TColor TGIFColorMap::Colors(int index)
 {
     if (index < 0 || index >= m_count) {
         Warn(1, std::string(GIFText::InvalidColorIndex));
@@ -109,7 +110,7 @@ uint32_t TGIFColorMap::Colors(int index)
     return ColorValueOf(m_entries[static_cast<size_t>(index)]);
 }
 
-int TGIFColorMap::IndexOf(uint32_t color) const
+int TGIFColorMap::IndexOf(TColor color) const
 {
     const TGIFColor wanted = GIFColorOf(color);
     if (m_sorted) {
@@ -124,7 +125,7 @@ int TGIFColorMap::IndexOf(uint32_t color) const
     return -1;
 }
 
-int TGIFColorMap::Add(uint32_t color)
+int TGIFColorMap::Add(TColor color)
 {
     if (m_count >= MaxColors)
         RaiseGIFError(GIFText::ColorTableOverflow);
@@ -136,7 +137,7 @@ int TGIFColorMap::Add(uint32_t color)
     return m_count - 1;
 }
 
-int TGIFColorMap::AddUnique(uint32_t color)
+int TGIFColorMap::AddUnique(TColor color)
 {
     const int index = IndexOf(color);
     return index >= 0 ? index : Add(color);
@@ -150,6 +151,33 @@ void TGIFColorMap::Delete(int index)
     std::copy(m_entries.begin() + index + 1, m_entries.begin() + m_count + 1, m_entries.begin() + index);
     m_sorted = false;
     ColorsChanged();
+}
+
+void TGIFColorMap::ImportPalette(const TPalette* palette)
+{
+    Clear();
+    if (!palette || palette->Count() == 0)
+        return;
+    const int count = std::min(palette->Count(), MaxColors);
+    growFor(count);
+    for (int i = 0; i < count; ++i) {
+        const TPaletteEntry& entry = palette->Entry(i);
+        m_entries[static_cast<size_t>(i)] = {entry.peRed, entry.peGreen, entry.peBlue};
+    }
+    m_count = count;
+    ColorsChanged();
+}
+
+std::unique_ptr<TPalette> TGIFColorMap::MakePalette() const
+{
+    if (m_count == 0)
+        return nullptr;
+    std::vector<TPaletteEntry> entries(static_cast<size_t>(m_count));
+    for (int i = 0; i < m_count; ++i) {
+        const TGIFColor& color = m_entries[static_cast<size_t>(i)];
+        entries[static_cast<size_t>(i)] = {color.Red, color.Green, color.Blue, pcNoCollapse};
+    }
+    return std::make_unique<TPalette>(std::move(entries));
 }
 
 int TGIFColorMap::BitsPerPixel() const

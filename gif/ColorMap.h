@@ -1,14 +1,17 @@
 #pragma once
 
 #include "framework/core/Object.h"
+#include "framework/graphics/Color.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 class TGIFHeader;
 class TGIFSubImage;
+class TPalette;
 class TStream;
 
 // One colour table entry in the order of the file.
@@ -19,14 +22,14 @@ struct TGIFColor {
     friend bool operator==(const TGIFColor&, const TGIFColor&) = default;
 };
 
-// A framework colour (0x00BBGGRR) and an entry convert through its low three bytes.
-inline TGIFColor GIFColorOf(uint32_t color)
+// A framework colour and an entry convert through the colour's low three bytes.
+inline TGIFColor GIFColorOf(TColor color)
 {
-    return {static_cast<uint8_t>(color), static_cast<uint8_t>(color >> 8), static_cast<uint8_t>(color >> 16)};
+    return {GetRValue(color), GetGValue(color), GetBValue(color)};
 }
-inline uint32_t ColorValueOf(const TGIFColor& entry)
+inline TColor ColorValueOf(const TGIFColor& entry)
 {
-    return entry.Red | (entry.Green << 8) | (static_cast<uint32_t>(entry.Blue) << 16);
+    return RGB(entry.Red, entry.Green, entry.Blue);
 }
 
 // How often each entry is used: record i starts as (0, i).
@@ -70,14 +73,19 @@ public:
     bool Sorted() const { return m_sorted; }
     // An index outside the map warns and reads entry 0; on an empty map it then raises
     // "Color table is empty".
-    uint32_t Colors(int index);
+    TColor Colors(int index);
     // When sorted the lowest (most used) index, otherwise the highest; -1 when absent.
-    int IndexOf(uint32_t color) const;
+    int IndexOf(TColor color) const;
     // Raises "Color table overflow" when the map is full.
-    int Add(uint32_t color);
-    int AddUnique(uint32_t color);
+    int Add(TColor color);
+    int AddUnique(TColor color);
     // Raises "Invalid color index" outside 0 .. Count - 1.
     void Delete(int index);
+    // Replaces the entries with the palette's first 256; a null palette leaves the map
+    // empty and the owner untold.
+    void ImportPalette(const TPalette* palette);
+    // A palette of the entries (no-collapse flag on each), or null for an empty map.
+    std::unique_ptr<TPalette> MakePalette() const;
     int BitsPerPixel() const;
     // The entries in use, unchecked access for readers of pixels.
     const TGIFColor* Entries() const { return m_entries.data(); }

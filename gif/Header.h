@@ -44,7 +44,7 @@ public:
     void SetAspectRatio(uint8_t value) { m_aspectRatio = value; }
     TGIFGlobalColorMap& ColorMap() { return m_colorMap; }
     const TGIFGlobalColorMap& ColorMap() const { return m_colorMap; }
-    uint32_t BackgroundColor() { return m_colorMap.Colors(m_backgroundColorIndex); }
+    TColor BackgroundColor() { return m_colorMap.Colors(m_backgroundColorIndex); }
     int BitsPerPixel() const { return m_colorMap.BitsPerPixel(); }
     int ColorResolution() const { return m_colorMap.BitsPerPixel() - 1; }
 

@@ -1,6 +1,8 @@
 #include "tests/gif/GifTestUtil.h"
 
 #include "gif/ColorMap.h"
+
+#include "framework/graphics/Palette.h"
 #include "gif/Extensions.h"
 #include "gif/GIFException.h"
 #include "gif/Header.h"
@@ -164,6 +166,25 @@ TEST(ColorMap, LocalSortTouchesOnlyItsFrame)
     EXPECT_EQ(pixelsOf(image, 1), (Bytes{0, 0, 1}));
     EXPECT_EQ(pixelsOf(image, 0), (Bytes{1, 1, 0}));
     EXPECT_EQ(&global.EffectiveColorMap(), &image.Header().ColorMap());
+}
+
+TEST(ColorMap, ConvertsToAndFromPalettes)
+{
+    TGIFImage image;
+    TGIFColorMap& map = image.Header().ColorMap();
+    EXPECT_EQ(map.MakePalette(), nullptr);
+    addColors(map, {RGB(1, 2, 3), RGB(4, 5, 6), RGB(7, 8, 9)});
+    const std::unique_ptr<TPalette> palette = map.MakePalette();
+    ASSERT_NE(palette, nullptr);
+    ASSERT_EQ(palette->Count(), 3);
+    EXPECT_EQ(palette->Entry(2), (TPaletteEntry{7, 8, 9, pcNoCollapse}));
+
+    TGIFSubImage frame(&image);
+    frame.ColorMap().ImportPalette(palette.get());
+    EXPECT_EQ(frame.ColorMap().Count(), 3);
+    EXPECT_EQ(frame.ColorMap().Colors(1), RGB(4, 5, 6));
+    frame.ColorMap().ImportPalette(nullptr);
+    EXPECT_EQ(frame.ColorMap().Count(), 0);
 }
 
 TEST(ColorMap, CopiesOnlyFromAnotherMap)
