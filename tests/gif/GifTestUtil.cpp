@@ -1,10 +1,13 @@
 #include "tests/gif/GifTestUtil.h"
 
 #include "gif/ImageList.h"
-#include "tests/support/ByteBuilder.h"
 #include "gif/SubImage.h"
+#include "tests/support/ByteBuilder.h"
+
+#include <gif_lib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -148,4 +151,53 @@ std::vector<uint8_t> oneFrameGif(int width, int height, int colors, const std::v
     b.raw(imageDescriptor(0, 0, static_cast<uint16_t>(width), static_cast<uint16_t>(height), packed).bytes());
     b.raw(imageData).u8(0x3B);
     return b.bytes();
+}
+
+namespace {
+
+struct GiflibReader {
+    const std::vector<uint8_t>* bytes;
+    size_t position = 0;
+};
+
+int readFromMemory(GifFileType* gif, GifByteType* out, int count)
+{
+    auto* reader = static_cast<GiflibReader*>(gif->UserData);
+    const size_t n = std::min(static_cast<size_t>(count), reader->bytes->size() - reader->position);
+    std::memcpy(out, reader->bytes->data() + reader->position, n);
+    reader->position += n;
+    return static_cast<int>(n);
+}
+
+} // namespace
+
+std::unique_ptr<std::vector<GiflibFrame>> giflibDecode(const std::vector<uint8_t>& bytes)
+{
+    GiflibReader reader{&bytes};
+    int error = 0;
+    GifFileType* gif = DGifOpen(&reader, readFromMemory, &error);
+    if (!gif)
+        return nullptr;
+    std::unique_ptr<std::vector<GiflibFrame>> frames;
+    if (DGifSlurp(gif) == GIF_OK) {
+        frames = std::make_unique<std::vector<GiflibFrame>>();
+        for (int i = 0; i < gif->ImageCount; ++i) {
+            const SavedImage& image = gif->SavedImages[i];
+            const GifImageDesc& d = image.ImageDesc;
+            const auto* bits = image.RasterBits;
+            frames->push_back({d.Left, d.Top, d.Width, d.Height,
+                               std::vector<uint8_t>(bits, bits + size_t(d.Width) * size_t(d.Height))});
+        }
+    }
+    DGifCloseFile(gif, &error);
+    return frames;
+}
+
+std::vector<int> framesWithImage(TGIFImage& image)
+{
+    std::vector<int> indices;
+    for (int i = 0; i < image.Images().Count(); ++i)
+        if (!image.Images().Items(i).Empty())
+            indices.push_back(i);
+    return indices;
 }

@@ -58,5 +58,15 @@ std::vector<int> subBlockSizes(const std::vector<uint8_t>& imageData);
 std::vector<uint8_t> oneFrameGif(int width, int height, int colors, const std::vector<uint8_t>& imageData,
                                  uint8_t packed = 0);
 
+// A frame as giflib decodes it.
+struct GiflibFrame {
+    int left, top, width, height;
+    std::vector<uint8_t> pixels;
+};
+// giflib's frames of a whole file, or null when giflib refuses it.
+std::unique_ptr<std::vector<GiflibFrame>> giflibDecode(const std::vector<uint8_t>& bytes);
+// Indices of the frames that have an image.
+std::vector<int> framesWithImage(TGIFImage& image);
+
 // The pixels of frame i.
 std::vector<uint8_t> pixelsOf(TGIFImage& image, int frame);

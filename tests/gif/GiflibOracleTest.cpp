@@ -7,63 +7,10 @@
 #include "gif/ImageList.h"
 #include "gif/SubImage.h"
 
-#include <gif_lib.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 namespace {
-
-struct Reader {
-    const std::vector<uint8_t>* bytes;
-    size_t position = 0;
-};
-
-int readFromMemory(GifFileType* gif, GifByteType* out, int count)
-{
-    auto* reader = static_cast<Reader*>(gif->UserData);
-    const size_t n = std::min(static_cast<size_t>(count), reader->bytes->size() - reader->position);
-    std::memcpy(out, reader->bytes->data() + reader->position, n);
-    reader->position += n;
-    return static_cast<int>(n);
-}
-
-struct GiflibFrame {
-    int left, top, width, height;
-    std::vector<uint8_t> pixels;
-};
-
-// Null when giflib refuses the file.
-std::unique_ptr<std::vector<GiflibFrame>> giflibDecode(const std::vector<uint8_t>& bytes)
-{
-    Reader reader{&bytes};
-    int error = 0;
-    GifFileType* gif = DGifOpen(&reader, readFromMemory, &error);
-    if (!gif)
-        return nullptr;
-    std::unique_ptr<std::vector<GiflibFrame>> frames;
-    if (DGifSlurp(gif) == GIF_OK) {
-        frames = std::make_unique<std::vector<GiflibFrame>>();
-        for (int i = 0; i < gif->ImageCount; ++i) {
-            const SavedImage& image = gif->SavedImages[i];
-            const GifImageDesc& d = image.ImageDesc;
-            const auto* bits = image.RasterBits;
-            frames->push_back({d.Left, d.Top, d.Width, d.Height,
-                               std::vector<uint8_t>(bits, bits + size_t(d.Width) * size_t(d.Height))});
-        }
-    }
-    DGifCloseFile(gif, &error);
-    return frames;
-}
-
-std::vector<int> framesWithImage(TGIFImage& image)
-{
-    std::vector<int> indices;
-    for (int i = 0; i < image.Images().Count(); ++i)
-        if (!image.Images().Items(i).Empty())
-            indices.push_back(i);
-    return indices;
-}
 
 class SampleFile : public testing::TestWithParam<std::string> {};
 
