@@ -34,9 +34,10 @@ const TGIFExtensionClass* resolveApplication(const TGIFExtensionClass& self, TSt
     if (size == 10)
         return stream.Read(identifier.data(), 10) == 10 ? &TGIFUnknownAppExtension::ExtensionClass() : nullptr;
     if (size >= 11 && stream.Read(identifier.data(), 11) == 11) {
-        // A block longer than 11 is no kind this library knows: it is kept raw.
+        // A longer block is named by its first 11 bytes as well (its rest is skipped), so
+        // that it reads back as the same kind once it is written with the size 11.
         if (size > 11)
-            return &TGIFUnknownAppExtension::ExtensionClass();
+            SkipBytes(stream, size - 11);
         const TGIFExtensionClass* found = TAppExtensionList::Instance().Find(identifier);
         return found ? found : &TGIFUnknownAppExtension::ExtensionClass();
     }

@@ -135,11 +135,14 @@ TGIFVersion TGIFImage::RequiredVersion() const
     return version;
 }
 
+// Frames without image write no colour table; theirs would make the header describe a
+// table that is not in the file.
 int TGIFImage::ColorResolution() const
 {
     int resolution = m_header->ColorResolution();
     for (int i = 0; i < m_images->Count(); ++i)
-        resolution = std::max(resolution, m_images->Items(i).ColorResolution());
+        if (!m_images->Items(i).Empty())
+            resolution = std::max(resolution, m_images->Items(i).ColorResolution());
     return resolution;
 }
 
@@ -147,7 +150,8 @@ int TGIFImage::BitsPerPixel() const
 {
     int bits = m_header->BitsPerPixel();
     for (int i = 0; i < m_images->Count(); ++i)
-        bits = std::max(bits, m_images->Items(i).BitsPerPixel());
+        if (!m_images->Items(i).Empty())
+            bits = std::max(bits, m_images->Items(i).BitsPerPixel());
     return bits;
 }
 

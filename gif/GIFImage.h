@@ -84,9 +84,10 @@ public:
     // The highest version any frame needs, stopping at the first that needs 89a; none
     // without frames.
     TGIFVersion RequiredVersion() const;
-    // The largest of the global map's and every local map's resolution (bits - 1).
+    // The largest of the global map's and every written local map's resolution (bits -
+    // 1); frames without image write no map and do not count.
     int ColorResolution() const;
-    // The largest of the global map's and every local map's bits per pixel.
+    // The largest of the global map's and every written local map's bits per pixel.
     int BitsPerPixel() const;
 
     TCompressionMethod CompressionMethod() const { return m_compressionMethod; }

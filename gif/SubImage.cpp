@@ -24,6 +24,10 @@ TGIFSubImage::~TGIFSubImage()
 
 TGIFVersion TGIFSubImage::RequiredVersion() const
 {
+    // A frame that writes nothing needs no version: an image of such frames alone would
+    // otherwise be written as a file without frames, which is refused on saving.
+    if (Empty() && m_extensions->Count() == 0)
+        return gvUnknown;
     return m_colorMap.Sorted() || m_extensions->Count() > 0 ? gv89a : gv87a;
 }
 

@@ -22,7 +22,8 @@ public:
     explicit TGIFSubImage(TGIFImage* image);
     ~TGIFSubImage() override;
 
-    // 89a when the local map is sorted or any extension precedes the frame.
+    // 89a when the local map is sorted or any extension precedes the frame; none for a
+    // frame that writes nothing (no pixels, no extensions).
     TGIFVersion RequiredVersion() const override;
     // Extensions, then (unless the frame has no image) descriptor, local map and LZW data.
     void SaveToStream(TStream& stream) override;

@@ -64,6 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
                       block({0x21, 0xFF, 11}, "ABCDEFGHIJ", {0, 1, 'z', 0}), "TGIFUnknownAppExtension"},
         ExtensionCase{"block_size_13", block({0x21, 0xFF, 13}, "ABCDEFGHIJKLM", {1, 'z', 0}),
                       block({0x21, 0xFF, 11}, "ABCDEFGHIJK", {1, 'z', 0}), "TGIFUnknownAppExtension"},
+        ExtensionCase{"block_size_12_looping", block({0x21, 0xFF, 12}, "NETSCAPE2.0!", {3, 1, 4, 0, 0}),
+                      block({0x21, 0xFF, 11}, "NETSCAPE2.0", {3, 1, 4, 0, 0}), "TGIFAppExtNSLoop"},
         ExtensionCase{"comment", block({0x21, 0xFE, 3}, "abc", {2, 'd', 'e', 0}),
                       block({0x21, 0xFE, 3}, "abc", {2, 'd', 'e', 0}), "TGIFCommentExtension"},
         ExtensionCase{"comment_cut_at_zero", {0x21, 0xFE, 3, 'a', 0, 'c', 0}, {0x21, 0xFE, 1, 'a', 0},

@@ -1,5 +1,6 @@
 #include "tests/gif/GifTestUtil.h"
 
+#include "gif/Extensions.h"
 #include "gif/GIFException.h"
 #include "gif/Header.h"
 #include "gif/ImageList.h"
@@ -103,6 +104,21 @@ TEST_P(HeaderPacking, FollowsTheColourTables)
     EXPECT_EQ(bytes[descriptorAt], 0x2C);
 }
 
+TEST(Header, FramesWithoutImageDoNotCountForThePackedByte)
+{
+    TGIFImage image;
+    auto frame = std::make_unique<TGIFSubImage>(&image);
+    frame->SetBoundsRect(0, 0, 1, 1);
+    frame->ColorMap().Add(0);
+    image.Images().Add(std::move(frame));
+    auto empty = std::make_unique<TGIFSubImage>(&image);
+    for (int i = 0; i < 256; ++i)
+        empty->ColorMap().Add(uint32_t(i));
+    empty->Extensions().Add(std::make_unique<TGIFCommentExtension>(empty.get()));
+    image.Images().Add(std::move(empty));
+    EXPECT_EQ(saveGif(image)[10], 0x00);
+}
+
 INSTANTIATE_TEST_SUITE_P(Layouts, HeaderPacking,
                          testing::Values(PackingCase{"three_global", 3, 0, 0x80 | 0x10 | 1, 4},
                                          PackingCase{"one_global", 1, 0, 0x80 | 0x00 | 0, 2},
@@ -112,8 +128,10 @@ INSTANTIATE_TEST_SUITE_P(Layouts, HeaderPacking,
 
 TEST(Header, ImageWithoutFramesCannotBeSaved)
 {
+    // An empty frame writes nothing, so it counts as none.
     TGIFImage image;
     image.Header().ColorMap().Add(0);
+    image.Images().Add(std::make_unique<TGIFSubImage>(&image));
     TMemoryStream stream;
     try {
         image.SaveToStream(stream);

@@ -143,6 +143,8 @@ TEST(SubImage, NeedsTheNewerVersionOnlyForExtensionsOrASortedMap)
 {
     TGIFImage image;
     TGIFSubImage frame(&image);
+    EXPECT_EQ(frame.RequiredVersion(), gvUnknown) << "it writes nothing";
+    frame.SetBoundsRect(0, 0, 1, 1);
     EXPECT_EQ(frame.RequiredVersion(), gv87a);
     frame.Extensions().Add(std::make_unique<TGIFCommentExtension>(&frame));
     EXPECT_EQ(frame.RequiredVersion(), gv89a);
