@@ -107,7 +107,16 @@ void TGIFImage::SaveToStream(TStream& stream)
 {
     const std::string saving(GIFText::Saving);
     Progress(this, TProgressStage::psStarting, 0, false, TRect{}, saving);
+    struct DepthDuringSave {
+        int& value;
+        explicit DepthDuringSave(TGIFImage& image) : value(image.m_savingBitsPerPixel)
+        {
+            value = image.BitsPerPixel();
+        }
+        ~DepthDuringSave() { value = -1; }
+    };
     try {
+        DepthDuringSave depth(*this);
         m_header->SaveToStream(stream);
         m_images->SaveToStream(stream);
         TGIFTrailer(this).SaveToStream(stream);
@@ -148,6 +157,8 @@ int TGIFImage::ColorResolution() const
 
 int TGIFImage::BitsPerPixel() const
 {
+    if (m_savingBitsPerPixel >= 0)
+        return m_savingBitsPerPixel;
     int bits = m_header->BitsPerPixel();
     for (int i = 0; i < m_images->Count(); ++i)
         if (!m_images->Items(i).Empty())

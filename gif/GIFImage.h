@@ -88,6 +88,7 @@ public:
     // 1); frames without image write no map and do not count.
     int ColorResolution() const;
     // The largest of the global map's and every written local map's bits per pixel.
+    // While the image saves itself, the value taken when the header was written.
     int BitsPerPixel() const;
 
     TCompressionMethod CompressionMethod() const { return m_compressionMethod; }
@@ -124,5 +125,8 @@ private:
     TGIFDrawFlags m_drawFlags = DefaultDrawFlags;
     int m_animationRate = DefaultAnimationRate;
     int64_t m_maxPixelBytes = DefaultMaxPixelBytes;
+    // Frames without a table of their own encode at the image's depth; asking for it
+    // walks every frame, so a save asks once.
+    int m_savingBitsPerPixel = -1;
     int64_t m_pixelBytes = 0;
 };

@@ -3,7 +3,9 @@
 #include "framework/core/Exception.h"
 #include "gif/GIFWriter.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -40,10 +42,11 @@ void LzwDictionary::FreeDeleter::operator()(uint16_t* p) const
 
 LzwDictionary::LzwDictionary()
     : m_next(static_cast<uint16_t*>(std::calloc(DictionaryEntries, sizeof(uint16_t)))),
-      m_stored(std::make_unique<uint32_t[]>(4096))
+      m_stored(std::make_unique<uint32_t[]>(4096)), m_recent(std::make_unique<uint32_t[]>(4096))
 {
     if (!m_next)
         throw EOutOfMemory();
+    std::memset(m_recent.get(), 0xFF, 4096 * sizeof(uint32_t));
 }
 
 void LzwDictionary::Reset()
@@ -51,6 +54,9 @@ void LzwDictionary::Reset()
     for (int i = 0; i < m_count; ++i)
         m_next[m_stored[i]] = 0;
     m_count = 0;
+    std::memset(m_recent.get(), 0xFF, 4096 * sizeof(uint32_t));
+    for (auto& run : m_runs)
+        run.clear();
 }
 
 void TLZWEncoder::output(int code)
@@ -93,6 +99,7 @@ void TLZWEncoder::encode(const uint8_t* pixel, const uint8_t* end)
     // and hands it back around the rare clear and failure.
     LzwDictionary& dictionary = *m_dictionary;
     const uint16_t* const next = dictionary.Entries();
+    uint32_t* const recent = dictionary.Recent();
     TGIFWriter& writer = *m_writer;
     int prefix = m_prefix;
     int freeCode = m_freeCode;
@@ -100,6 +107,9 @@ void TLZWEncoder::encode(const uint8_t* pixel, const uint8_t* end)
     int bitsPerCode = m_bitsPerCode;
     uint64_t bitBuffer = m_bitBuffer;
     int bitCount = m_bitCount;
+    bool inRun = m_inRun;
+    int runValue = m_runValue;
+    int runLength = m_runLength;
     const int maxColor = m_maxColor;
     auto store = [&] {
         m_prefix = prefix;
@@ -108,19 +118,50 @@ void TLZWEncoder::encode(const uint8_t* pixel, const uint8_t* end)
         m_bitsPerCode = bitsPerCode;
         m_bitBuffer = bitBuffer;
         m_bitCount = bitCount;
+        m_inRun = inRun;
+        m_runValue = runValue;
+        m_runLength = runLength;
     };
 
     for (; pixel < end; ++pixel) {
         const uint8_t value = *pixel;
+        // Only checked pixels ever enter the table, so a pixel that extends a string
+        // has passed the check; the others are checked on the miss below.
+        const bool extendsRun = inRun && value == runValue;
+        uint32_t four;
+        if (extendsRun && end - pixel >= 4 && (std::memcpy(&four, pixel, 4), four == value * 0x01010101u)) {
+            // A long run ahead: the longest run the table holds that the pixels allow,
+            // in one step, the same code as walking it pixel by pixel.
+            const int longest = dictionary.LongestRun(value);
+            if (runLength < longest) {
+                const uint8_t* stop = pixel + std::min<int64_t>(longest - runLength, end - pixel);
+                const uint8_t* ahead = pixel + 1;
+                while (ahead < stop && *ahead == value)
+                    ++ahead;
+                runLength += static_cast<int>(ahead - pixel);
+                prefix = dictionary.RunCode(value, runLength);
+                pixel = ahead - 1;
+                continue;
+            }
+        }
+        const uint32_t cached = recent[prefix];
+        if ((cached >> 16) == value) {
+            prefix = static_cast<int>(cached & 0xFFFF);
+            inRun = extendsRun;
+            runLength += extendsRun;
+            continue;
+        }
+        const int code = next[LzwDictionary::Key(prefix, value)];
+        if (code != 0) {
+            recent[prefix] = (uint32_t(value) << 16) | uint32_t(code);
+            prefix = code;
+            inRun = extendsRun;
+            runLength += extendsRun;
+            continue;
+        }
         if (value >= maxColor) {
             store();
             checked(value);
-        }
-        const uint32_t key = LzwDictionary::Key(prefix, value);
-        const int code = next[key];
-        if (code != 0) {
-            prefix = code;
-            continue;
         }
         bitBuffer |= uint64_t(prefix) << bitCount;
         bitCount += bitsPerCode;
@@ -133,11 +174,13 @@ void TLZWEncoder::encode(const uint8_t* pixel, const uint8_t* end)
             ++bitsPerCode;
             maxCode = bitsPerCode == 12 ? 4096 : (1 << bitsPerCode) - 1;
         }
-        prefix = value;
         if (freeCode < 4095) {
-            dictionary.Store(key, freeCode);
+            dictionary.Store(LzwDictionary::Key(prefix, value), freeCode);
+            if (extendsRun)
+                dictionary.ExtendRun(value, freeCode);
             ++freeCode;
         } else {
+            prefix = value;
             store();
             clear();
             freeCode = m_freeCode;
@@ -146,6 +189,10 @@ void TLZWEncoder::encode(const uint8_t* pixel, const uint8_t* end)
             bitBuffer = m_bitBuffer;
             bitCount = m_bitCount;
         }
+        prefix = value;
+        inRun = true;
+        runValue = value;
+        runLength = 1;
     }
     store();
 }
@@ -159,6 +206,9 @@ void TLZWEncoder::DoCompress()
     forEachRun([&](const uint8_t* begin, const uint8_t* end) {
         if (first) {
             m_prefix = checked(*begin++);
+            m_inRun = true;
+            m_runValue = m_prefix;
+            m_runLength = 1;
             first = false;
         }
         encode(begin, end);

@@ -2,12 +2,14 @@
 
 #include "gif/Encoder.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 // The LZW string table, indexed directly by prefix code and pixel: an entry holds the
 // code of that string plus that pixel, or 0 when the table has none (no string code is
-// 0). Reset empties only the entries stored since the last reset, so a clean table can
+// 0). Reset empties only what was stored since the last reset, so a clean table can
 // serve frame after frame; the encoder keeps one per thread for that.
 class LzwDictionary {
 public:
@@ -20,10 +22,22 @@ public:
     {
         m_next[key] = static_cast<uint16_t>(code);
         m_stored[m_count++] = key;
+        m_recent[key >> 8] = ((key & 0xFF) << 16) | uint32_t(code);
     }
     void Reset();
     const uint16_t* Entries() const { return m_next.get(); }
+    // The child last found or stored for each prefix: pixel << 16 | code, or all ones.
+    // Strings that keep growing the same way (flat areas) find it here, in 16 KB,
+    // instead of in the 2 MB table.
+    uint32_t* Recent() { return m_recent.get(); }
 
+    // Runs of one pixel are stored in order of length (a run of L + 1 is only ever added
+    // to the run of L), so the table holds them for every length from 1 up to the
+    // longest. The run of 1 is the pixel itself.
+    int LongestRun(uint8_t pixel) const { return static_cast<int>(m_runs[pixel].size()) + 1; }
+    int RunCode(uint8_t pixel, int length) const { return length == 1 ? pixel : m_runs[pixel][size_t(length) - 2]; }
+    // Records code as the run one longer than the longest of pixel.
+    void ExtendRun(uint8_t pixel, int code) { m_runs[pixel].push_back(static_cast<uint16_t>(code)); }
 
 private:
     struct FreeDeleter {
@@ -33,6 +47,8 @@ private:
     std::unique_ptr<uint16_t[], FreeDeleter> m_next;
     // Keys stored since the last reset; a table holds at most 4096 codes.
     std::unique_ptr<uint32_t[]> m_stored;
+    std::unique_ptr<uint32_t[]> m_recent;
+    std::array<std::vector<uint16_t>, 256> m_runs;
     int m_count = 0;
 };
 
@@ -56,5 +72,9 @@ private:
 
     int m_prefix = 0;
     int m_freeCode = 0;
+    // The prefix is a run of m_runValue, m_runLength pixels long.
+    bool m_inRun = false;
+    int m_runValue = 0;
+    int m_runLength = 0;
     LzwDictionary* m_dictionary = nullptr;
 };

@@ -5,9 +5,11 @@
 #include "gif/ImageList.h"
 #include "gif/LzwEncoder.h"
 #include "gif/RleEncoder.h"
+#include "tests/support/ByteBuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 
 namespace {
@@ -113,6 +115,71 @@ TEST_P(EachMethod, PixelBeyondTheColourCountFails)
 
 INSTANTIATE_TEST_SUITE_P(Methods, EachMethod, testing::Values(cmLZW, cmRLE),
                          [](const auto& info) { return info.param == cmLZW ? "LZW" : "RLE"; });
+
+// A plain LZW coder on a map: the same widths, clear codes and table limit, none of
+// the shortcuts of ours.
+Bytes referenceLzw(int bits, const Bytes& pixels)
+{
+    const int minCodeSize = std::max(2, bits);
+    const int clear = 1 << minCodeSize;
+    int width = minCodeSize + 1;
+    int maxCode = (1 << width) - 1;
+    int freeCode = 0;
+    bool clearFlag = false;
+    std::map<std::pair<int, int>, int> table;
+    CodePacker packer;
+    auto emit = [&](int code) {
+        packer.put(code, width);
+        if (clearFlag) {
+            width = minCodeSize + 1;
+            maxCode = (1 << width) - 1;
+            clearFlag = false;
+        } else if (freeCode > maxCode) {
+            ++width;
+            maxCode = width == 12 ? 4096 : (1 << width) - 1;
+        }
+    };
+    auto reset = [&] {
+        clearFlag = true;
+        emit(clear);
+        table.clear();
+        freeCode = clear + 2;
+    };
+    reset();
+    int prefix = pixels[0];
+    for (size_t i = 1; i < pixels.size(); ++i) {
+        const auto found = table.find({prefix, pixels[i]});
+        if (found != table.end()) {
+            prefix = found->second;
+            continue;
+        }
+        emit(prefix);
+        if (freeCode < 4095)
+            table[{prefix, pixels[i]}] = freeCode++;
+        else
+            reset();
+        prefix = pixels[i];
+    }
+    emit(prefix);
+    emit(clear + 1);
+    return ByteBuilder().u8(uint8_t(minCodeSize)).subBlocks(packer.bytes());
+}
+
+TEST(LzwEncoder, WritesTheSameCodesAsAPlainTableWalk)
+{
+    unsigned seed = 1;
+    for (int bits : {1, 2, 4, 7, 8})
+        for (int maxRun : {1, 3, 40, 3000}) {
+            const Bytes pixels = randomPixels(120000, 1 << bits, maxRun, seed++);
+            EXPECT_TRUE(encode(cmLZW, bits, 400, 300, pixels) == referenceLzw(bits, pixels))
+                << bits << " bits, runs up to " << maxRun;
+        }
+    // Flat stretches broken by single pixels, as in mostly transparent frames.
+    Bytes pixels(200000, 7);
+    for (size_t i = 0; i < pixels.size(); i += 1 + (i * 7919) % 5000)
+        pixels[i] = uint8_t(i % 13);
+    EXPECT_TRUE(encode(cmLZW, 4, 1000, 200, pixels) == referenceLzw(4, pixels));
+}
 
 TEST(LzwEncoder, ClearsAtWidthTwelveAfterTheLastFreeCode)
 {
