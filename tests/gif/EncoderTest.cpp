@@ -174,6 +174,18 @@ TEST(LzwEncoder, WritesTheSameCodesAsAPlainTableWalk)
             EXPECT_TRUE(encode(cmLZW, bits, 400, 300, pixels) == referenceLzw(bits, pixels))
                 << bits << " bits, runs up to " << maxRun;
         }
+    // Interlaced frames go out row by row in pass order; runs cross the row ends.
+    for (int maxRun : {3, 40, 3000}) {
+        const int width = 37;
+        const int height = 3000;
+        const Bytes pixels = randomPixels(size_t(width) * height, 4, maxRun, seed++);
+        Bytes sent;
+        for (int start : {0, 4, 2, 1})
+            for (int row = start; row < height; row += start == 0 ? 8 : start * 2)
+                sent.insert(sent.end(), pixels.begin() + row * width, pixels.begin() + (row + 1) * width);
+        EXPECT_TRUE(encode(cmLZW, 2, width, height, pixels, true) == referenceLzw(2, sent)) << "interlaced, runs "
+                                                                                             << maxRun;
+    }
     // Flat stretches broken by single pixels, as in mostly transparent frames.
     Bytes pixels(200000, 7);
     for (size_t i = 0; i < pixels.size(); i += 1 + (i * 7919) % 5000)
