@@ -63,6 +63,17 @@ void remapFrame(TGIFSubImage& frame, const TColorTranslation& table)
             control->StoreTransparentColorIndex(table[control->TransparentColorIndex()]);
 }
 
+// Every frame of the header's image, if it has one.
+template <typename F>
+void forEachFrame(TGIFHeader* header, F&& f)
+{
+    TGIFImage* image = header ? header->Image() : nullptr;
+    if (!image)
+        return;
+    for (int i = 0; i < image->Images().Count(); ++i)
+        f(image->Images().Items(i));
+}
+
 } // namespace
 
 void TGIFColorMap::CopyFrom(const TPersistent* source)
@@ -249,25 +260,17 @@ void TGIFGlobalColorMap::Warn(int severity, const std::string& message)
 
 void TGIFGlobalColorMap::GatherHistogram(TColorHistogram& histogram)
 {
-    TGIFImage* image = m_header ? m_header->Image() : nullptr;
-    if (!image)
-        return;
-    for (int i = 0; i < image->Images().Count(); ++i) {
-        TGIFSubImage& frame = image->Images().Items(i);
+    forEachFrame(m_header, [&](TGIFSubImage& frame) {
         if (&frame.EffectiveColorMap() == this)
             countPixels(frame, histogram);
-    }
+    });
 }
 
 void TGIFGlobalColorMap::RemapPixels(const TColorTranslation& table)
 {
     if (m_header)
         m_header->SetBackgroundColorIndex(table[m_header->BackgroundColorIndex()]);
-    TGIFImage* image = m_header ? m_header->Image() : nullptr;
-    if (!image)
-        return;
-    for (int i = 0; i < image->Images().Count(); ++i) {
-        TGIFSubImage& frame = image->Images().Items(i);
+    forEachFrame(m_header, [&](TGIFSubImage& frame) {
         if (&frame.EffectiveColorMap() == this)
             remapFrame(frame, table);
         TGIFExtensionList& extensions = frame.Extensions();
@@ -277,7 +280,7 @@ void TGIFGlobalColorMap::RemapPixels(const TColorTranslation& table)
                 text->SetBackgroundColorIndex(table[text->BackgroundColorIndex()]);
             }
         }
-    }
+    });
 }
 
 bool TGIFGlobalColorMap::SortByUse()

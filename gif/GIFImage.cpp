@@ -45,13 +45,8 @@ int TGIFImage::QueryWidth() const
 
 void TGIFImage::ChangeHeight(int value)
 {
-    if (value < 0 || value > 0xFFFF)
-        RaiseGIFError(GIFText::ImageSizeOutOfRange);
-    for (int i = 0; i < m_images->Count(); ++i) {
-        const TGIFSubImage& frame = m_images->Items(i);
-        if (frame.Top() + frame.Height() > value)
-            RaiseGIFError(GIFText::HeightTooSmall);
-    }
+    checkScreenSize(value, [](const TGIFSubImage& frame) { return frame.Top() + frame.Height(); },
+                    GIFText::HeightTooSmall);
     if (value == m_header->Height())
         return;
     m_header->SetHeight(static_cast<uint16_t>(value));
@@ -60,17 +55,21 @@ void TGIFImage::ChangeHeight(int value)
 
 void TGIFImage::ChangeWidth(int value)
 {
-    if (value < 0 || value > 0xFFFF)
-        RaiseGIFError(GIFText::ImageSizeOutOfRange);
-    for (int i = 0; i < m_images->Count(); ++i) {
-        const TGIFSubImage& frame = m_images->Items(i);
-        if (frame.Left() + frame.Width() > value)
-            RaiseGIFError(GIFText::WidthTooSmall);
-    }
+    checkScreenSize(value, [](const TGIFSubImage& frame) { return frame.Left() + frame.Width(); },
+                    GIFText::WidthTooSmall);
     if (value == m_header->Width())
         return;
     m_header->SetWidth(static_cast<uint16_t>(value));
     Changed(this);
+}
+
+void TGIFImage::checkScreenSize(int value, int (*frameEnd)(const TGIFSubImage&), std::string_view tooSmall) const
+{
+    if (value < 0 || value > 0xFFFF)
+        RaiseGIFError(GIFText::ImageSizeOutOfRange);
+    for (int i = 0; i < m_images->Count(); ++i)
+        if (frameEnd(m_images->Items(i)) > value)
+            RaiseGIFError(tooSmall);
 }
 
 void TGIFImage::LoadFile(const std::string& fileName)

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class TGIFHeader;
 class TGIFImageList;
@@ -119,6 +120,9 @@ public:
     TProgressEvent OnProgressStep;
 
 private:
+    // Raises when the size does not fit in 16 bits or a frame would end beyond it.
+    void checkScreenSize(int value, int (*frameEnd)(const TGIFSubImage&), std::string_view tooSmall) const;
+
     std::unique_ptr<TGIFHeader> m_header;
     std::unique_ptr<TGIFImageList> m_images;
     TCompressionMethod m_compressionMethod = DefaultCompressionMethod;

@@ -377,7 +377,8 @@ FastResult LzwDecoder::fillFast(uint8_t* out, int64_t count)
     int prevLen = 0;
     while (pos < count) {
         int code = fetch(codeSize);
-        if (code == clearCode) {
+        const bool reset = code == clearCode;
+        if (reset) {
             codeSize = m_minCodeSize + 1;
             maxCodeSize = 2 * clearCode;
             nextCode = clearCode + 2;
@@ -385,15 +386,14 @@ FastResult LzwDecoder::fillFast(uint8_t* out, int64_t count)
                 code = fetch(codeSize);
             while (code == clearCode);
             firstCode = oldCode = code;
-            if (code < 0) {
-                result.kind = FastResult::DataEnded;
-                break;
-            }
-            if (code == endCode) {
+        }
+        if (code < 0 || code == endCode) {
+            if (code == endCode)
                 endData();
-                result.kind = FastResult::DataEnded;
-                break;
-            }
+            result.kind = FastResult::DataEnded;
+            break;
+        }
+        if (reset) {
             out[pos++] = static_cast<uint8_t>(code);
             if (code > endCode) {
                 // A first code that is no pixel leaves the table in a state only the
@@ -404,15 +404,6 @@ FastResult LzwDecoder::fillFast(uint8_t* out, int64_t count)
             prevPos = pos - 1;
             prevLen = 1;
             continue;
-        }
-        if (code < 0) {
-            result.kind = FastResult::DataEnded;
-            break;
-        }
-        if (code == endCode) {
-            endData();
-            result.kind = FastResult::DataEnded;
-            break;
         }
 
         const int64_t room = count - pos;

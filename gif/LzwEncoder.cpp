@@ -101,16 +101,21 @@ void TLZWEncoder::encode(const uint8_t* pixel, const uint8_t* end)
     const uint16_t* const next = dictionary.Entries();
     uint32_t* const recent = dictionary.Recent();
     TGIFWriter& writer = *m_writer;
-    int prefix = m_prefix;
-    int freeCode = m_freeCode;
-    int maxCode = m_maxCode;
-    int bitsPerCode = m_bitsPerCode;
-    uint64_t bitBuffer = m_bitBuffer;
-    int bitCount = m_bitCount;
-    bool inRun = m_inRun;
-    int runValue = m_runValue;
-    int runLength = m_runLength;
     const int maxColor = m_maxColor;
+    int prefix, freeCode, maxCode, bitsPerCode, bitCount, runValue, runLength;
+    uint64_t bitBuffer;
+    bool inRun;
+    auto load = [&] {
+        prefix = m_prefix;
+        freeCode = m_freeCode;
+        maxCode = m_maxCode;
+        bitsPerCode = m_bitsPerCode;
+        bitBuffer = m_bitBuffer;
+        bitCount = m_bitCount;
+        inRun = m_inRun;
+        runValue = m_runValue;
+        runLength = m_runLength;
+    };
     auto store = [&] {
         m_prefix = prefix;
         m_freeCode = freeCode;
@@ -123,6 +128,7 @@ void TLZWEncoder::encode(const uint8_t* pixel, const uint8_t* end)
         m_runLength = runLength;
     };
 
+    load();
     for (; pixel < end; ++pixel) {
         const uint8_t value = *pixel;
         // Only checked pixels ever enter the table, so a pixel that extends a string
@@ -180,14 +186,9 @@ void TLZWEncoder::encode(const uint8_t* pixel, const uint8_t* end)
                 dictionary.ExtendRun(value, freeCode);
             ++freeCode;
         } else {
-            prefix = value;
             store();
             clear();
-            freeCode = m_freeCode;
-            maxCode = m_maxCode;
-            bitsPerCode = m_bitsPerCode;
-            bitBuffer = m_bitBuffer;
-            bitCount = m_bitCount;
+            load();
         }
         prefix = value;
         inRun = true;
