@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "gif/GIFWriter.h"
+
+class TStream;
+
+// Turns one frame's pixels into GIF image data: the LZW minimum code size byte, the
+// codes packed least significant bit first into data sub-blocks, and the terminator.
+// An encoder lives for one Compress call.
+class TGIFEncoder {
+public:
+    virtual ~TGIFEncoder();
+
+    // bitsPerPixel is raised to 2 when smaller; every pixel must be below maxColor,
+    // else GIFException "Color not in color table" (the sub-blocks written so far reach
+    // the stream, the terminator does not). Pixels are width x height bytes, row by
+    // row; interlaced frames are sent in the four-pass row order.
+    void Compress(TStream& stream, int bitsPerPixel, int width, int height, bool interlaced, const uint8_t* data,
+                  int maxColor);
+
+    // Given the owning image's warning handler; no step warns today.
+    std::function<void(int severity, const std::string& message)> OnWarn;
+
+protected:
+    TGIFEncoder() = default;
+
+    virtual void Output(int code);
+    // Sends the clear code at the width in force, then lets Output reset the width.
+    virtual void Clear();
+    virtual void DoCompress() = 0;
+
+    // Packs a code at the current width; the end code also flushes the last bits.
+    void outputBits(int code)
+    {
+        m_bitBuffer |= static_cast<uint64_t>(code) << m_bitCount;
+        m_bitCount += m_bitsPerCode;
+        while (m_bitCount >= 8)
+            putByte();
+        if (code == m_eoiCode)
+            while (m_bitCount > 0)
+                putByte();
+    }
+    // Calls f(begin, end) for each stretch of pixels in sending order: the whole frame
+    // at once, or each row in the four-pass order of an interlaced frame (rows 0, 8,
+    // 16, ...; 4, 12, ...; 2, 6, ...; 1, 3, ...).
+    template <typename F>
+    void forEachRun(F&& f) const
+    {
+        if (!m_interlaced) {
+            f(m_data, m_data + int64_t(m_width) * m_height);
+            return;
+        }
+        static constexpr int start[4] = {0, 4, 2, 1};
+        static constexpr int step[4] = {8, 8, 4, 2};
+        for (int pass = 0; pass < 4; ++pass)
+            for (int row = start[pass]; row < m_height; row += step[pass])
+                f(m_data + int64_t(row) * m_width, m_data + int64_t(row + 1) * m_width);
+    }
+    // Every pixel must be below the colour count.
+    uint8_t checked(uint8_t pixel) const
+    {
+        if (pixel >= m_maxColor)
+            raiseColorNotInTable();
+        return pixel;
+    }
+
+    int m_maxColor = 0;
+    int m_bitsPerPixel = 0;
+    int m_width = 0;
+    int m_height = 0;
+    bool m_interlaced = false;
+    const uint8_t* m_data = nullptr;
+    TGIFWriter* m_writer = nullptr;
+    uint64_t m_bitBuffer = 0;
+    int m_bitCount = 0;
+    bool m_clearFlag = false;
+    int m_bitsPerCode = 0;
+    int m_initialBitsPerCode = 0;
+    int m_maxCode = 0;
+    int m_clearCode = 0;
+    int m_eoiCode = 0;
+    int m_baseCode = 0;
+
+private:
+    [[noreturn]] static void raiseColorNotInTable();
+    void putByte()
+    {
+        m_writer->PutByte(static_cast<uint8_t>(m_bitBuffer));
+        m_bitBuffer >>= 8;
+        m_bitCount -= 8;
+    }
+};
+
+// Selects the encoder for a compression method: RLE for cmRLE, LZW for anything else.
+std::unique_ptr<TGIFEncoder> MakeEncoder(int compressionMethod);

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "gif/GIFItem.h"
+
+#include <memory>
+
+class TGIFSubImage;
+
+// The frames of an image in file order; owns them.
+class TGIFImageList : public TGIFList {
+    CARNELO_CLASS(TGIFImageList, TGIFList)
+public:
+    explicit TGIFImageList(TGIFImage* image) : TGIFList(image) {}
+
+    TGIFSubImage& Items(int index) const;
+    int Add(std::unique_ptr<TGIFSubImage> frame);
+    std::unique_ptr<TGIFSubImage> Remove(const TGIFSubImage& frame);
+
+    // Reads frames until the trailer, which it leaves for the trailer to read. Zero
+    // bytes between frames are skipped; a byte that starts no block warns "Unknown GIF
+    // block type" and ends the frames there.
+    void LoadFromStream(TStream& stream, TGIFImage& image);
+    // Every frame in order, reporting progress after each.
+    void SaveToStream(TStream& stream) override;
+};
+
+// The trailer byte ';' (0x3B). Made only for the moment it is read or written.
+class TGIFTrailer : public TGIFItem {
+    CARNELO_CLASS(TGIFTrailer, TGIFItem)
+public:
+    explicit TGIFTrailer(TGIFImage* image) : TGIFItem(image) {}
+
+    void SaveToStream(TStream& stream) override;
+    // Another byte warns "Invalid Image trailer"; the end of the stream says nothing.
+    void LoadFromStream(TStream& stream) override;
+};

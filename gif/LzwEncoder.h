@@ -1,0 +1,80 @@
+#pragma once
+
+#include "gif/Encoder.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// The LZW string table, indexed directly by prefix code and pixel: an entry holds the
+// code of that string plus that pixel, or 0 when the table has none (no string code is
+// 0). Reset empties only what was stored since the last reset, so a clean table can
+// serve frame after frame; the encoder keeps one per thread for that.
+class LzwDictionary {
+public:
+    LzwDictionary();
+
+    // key: prefix << 8 | pixel, with a prefix below 4096.
+    static uint32_t Key(int prefix, uint8_t pixel) { return (uint32_t(prefix) << 8) | pixel; }
+    int Find(uint32_t key) const { return m_next[key]; }
+    void Store(uint32_t key, int code)
+    {
+        m_next[key] = static_cast<uint16_t>(code);
+        m_stored[m_count++] = key;
+        m_recent[key >> 8] = ((key & 0xFF) << 16) | uint32_t(code);
+    }
+    void Reset();
+    const uint16_t* Entries() const { return m_next.get(); }
+    // The child last found or stored for each prefix: pixel << 16 | code, or all ones.
+    // Strings that keep growing the same way (flat areas) find it here, in 16 KB,
+    // instead of in the 2 MB table.
+    uint32_t* Recent() { return m_recent.get(); }
+
+    // Runs of one pixel are stored in order of length (a run of L + 1 is only ever added
+    // to the run of L), so the table holds them for every length from 1 up to the
+    // longest. The run of 1 is the pixel itself.
+    int LongestRun(uint8_t pixel) const { return static_cast<int>(m_runs[pixel].size()) + 1; }
+    int RunCode(uint8_t pixel, int length) const { return length == 1 ? pixel : m_runs[pixel][size_t(length) - 2]; }
+    // Records code as the run one longer than the longest of pixel.
+    void ExtendRun(uint8_t pixel, int code) { m_runs[pixel].push_back(static_cast<uint16_t>(code)); }
+
+private:
+    struct FreeDeleter {
+        void operator()(uint16_t* p) const;
+    };
+    // Calloc'ed: the pages a thread never touches are never made.
+    std::unique_ptr<uint16_t[], FreeDeleter> m_next;
+    // Keys stored since the last reset; a table holds at most 4096 codes.
+    std::unique_ptr<uint32_t[]> m_stored;
+    std::unique_ptr<uint32_t[]> m_recent;
+    std::array<std::vector<uint16_t>, 256> m_runs;
+    int m_count = 0;
+};
+
+// True LZW: the longest string already in the table is sent as one code, and each
+// miss adds that string plus the next pixel. The table holds codes up to 4094; the
+// miss after that sends a clear code and starts a new table.
+class TLZWEncoder final : public TGIFEncoder {
+public:
+    TLZWEncoder() = default;
+
+protected:
+    // Grows the width after each code exactly when a decoder, one entry behind, does.
+    void Output(int code) override;
+    void Clear() override;
+    void DoCompress() override;
+
+private:
+    void output(int code);
+    void clear();
+    void encode(const uint8_t* pixel, const uint8_t* end);
+
+    int m_prefix = 0;
+    int m_freeCode = 0;
+    // The prefix is a run of m_runValue, m_runLength pixels long.
+    bool m_inRun = false;
+    int m_runValue = 0;
+    int m_runLength = 0;
+    LzwDictionary* m_dictionary = nullptr;
+};

@@ -1,0 +1,168 @@
+#include "gif/RleEncoder.h"
+
+int64_t TRLEEncoder::IntSqrt(int64_t x)
+{
+    if (x < 2)
+        return x;
+    int64_t r = 1;
+    for (int64_t t = x; t != 0; t /= 4)
+        r *= 2;
+    for (;;) {
+        const int64_t v = (r + x / r) / 2;
+        if (v == r || v == r + 1)
+            return r;
+        r = v;
+    }
+}
+
+int64_t TRLEEncoder::RunCost(int64_t count, int64_t n)
+{
+    int64_t cost = 0;
+    const int64_t per = n * (n + 1) / 2;
+    if (per > 0 && count >= per) {
+        cost += (count / per) * n;
+        count %= per;
+    }
+    if (count > 0) {
+        // The smallest k with k(k + 1) >= 2 count, from a guess near it.
+        int64_t k = IntSqrt(count);
+        while (k * (k + 1) >= 2 * count)
+            --k;
+        while (k * (k + 1) < 2 * count)
+            ++k;
+        cost += k;
+    }
+    return cost;
+}
+
+void TRLEEncoder::Clear()
+{
+    m_outBump = m_outBumpInit;
+    m_outClear = m_outClearInit;
+    m_outCount = 0;
+    m_tableMax = 0;
+    TGIFEncoder::Clear();
+    m_bitsPerCode = m_initialBitsPerCode;
+}
+
+void TRLEEncoder::restoreOutClear()
+{
+    m_outClear = m_outClearInit;
+    if (m_outCount >= m_outClear)
+        Clear();
+}
+
+void TRLEEncoder::flushAfterClear(int64_t count)
+{
+    setOutClearMax();
+    m_tablePixel = m_runPixel;
+    int n = 1;
+    while (count > 0) {
+        if (n == 1) {
+            m_tableMax = 1;
+            emitPlain(m_runPixel);
+            count -= 1;
+        } else if (count >= n) {
+            m_tableMax = n;
+            emitPlain(m_baseCode + n - 2);
+            count -= n;
+        } else if (count == 1) {
+            ++m_tableMax;
+            emitPlain(m_runPixel);
+            break;
+        } else {
+            ++m_tableMax;
+            emitPlain(m_baseCode + static_cast<int>(count) - 2);
+            break;
+        }
+        // A clear code forced by the last code starts the runs over.
+        n = m_outCount == 0 ? 1 : n + 1;
+    }
+    restoreOutClear();
+}
+
+void TRLEEncoder::flushByRepeatOrClear(int64_t count)
+{
+    // Runs of up to 4 never cost fewer codes than their pixels; most runs in a photo
+    // are that short.
+    if (count > 4 && 1 + RunCost(count, m_maxCodes) < count) {
+        Clear();
+        flushAfterClear(count);
+    } else {
+        for (int64_t i = 0; i < count; ++i)
+            emitPlain(m_runPixel);
+    }
+}
+
+void TRLEEncoder::flushWithTable(int64_t count)
+{
+    int64_t reps = count / m_tableMax;
+    int64_t left = count % m_tableMax;
+    int64_t leftCodes = left > 0 ? 1 : 0;
+    if (m_outCount + reps + leftCodes > m_maxCodes) {
+        reps = m_maxCodes - m_outCount;
+        left = count - reps * m_tableMax;
+        leftCodes = 1 + RunCost(left, m_maxCodes);
+    }
+    if (1 + RunCost(count, m_maxCodes) < reps + leftCodes) {
+        Clear();
+        flushAfterClear(count);
+        return;
+    }
+    setOutClearMax();
+    for (int64_t i = 0; i < reps; ++i)
+        emitPlain(m_baseCode + m_tableMax - 2);
+    if (left > 0) {
+        if (m_clearFlag)
+            flushAfterClear(left);
+        else if (left == 1)
+            emitPlain(m_runPixel);
+        else
+            emitPlain(m_baseCode + static_cast<int>(left) - 2);
+    }
+    restoreOutClear();
+}
+
+void TRLEEncoder::flushRun(int64_t count)
+{
+    if (count == 1)
+        emitPlain(m_runPixel);
+    else if (m_clearFlag)
+        flushAfterClear(count);
+    else if (m_tableMax < 2 || m_tablePixel != m_runPixel)
+        flushByRepeatOrClear(count);
+    else
+        flushWithTable(count);
+}
+
+void TRLEEncoder::DoCompress()
+{
+    m_outBumpInit = m_clearCode - 1;
+    m_outClearInit = m_bitsPerPixel <= 3 ? 9 : m_clearCode - 2;
+    m_maxCodes = 4095 - m_baseCode;
+    Clear();
+    m_runPixel = -1;
+    int64_t run = 0;
+    forEachRun([&](const uint8_t* pixel, const uint8_t* end) {
+        while (pixel < end) {
+            const int value = checked(*pixel);
+            if (value == m_runPixel) {
+                // Pixels equal to a checked one need no check of their own.
+                const uint8_t* next = pixel + 1;
+                while (next < end && *next == value)
+                    ++next;
+                run += next - pixel;
+                pixel = next;
+                continue;
+            }
+            if (run == 1)
+                emitPlain(m_runPixel);
+            else if (run > 1)
+                flushRun(run);
+            m_runPixel = value;
+            run = 1;
+            ++pixel;
+        }
+    });
+    flushRun(run);
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class TStream;
+
+// Reads exactly count bytes or raises GIFException "Premature end of data".
+void ReadExact(TStream& stream, void* buffer, size_t count);
+// The next byte, or -1 at the end of the data; what the end means is the caller's call.
+int ReadByte(TStream& stream);
+// Writes through the checked write: a stream that takes fewer bytes raises EWriteError.
+void WriteByte(TStream& stream, uint8_t value);
+void WriteBytes(TStream& stream, const void* buffer, size_t count);
+// Moves count bytes forward, stopping at the end of the stream.
+void SkipBytes(TStream& stream, int64_t count);
+// 0 for 0; otherwise the smallest b >= 1 with 2^b >= count.
+int BitsForColorCount(int count);
+
+// Little-endian 16-bit values as every GIF record stores them.
+inline uint16_t ReadLE16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+inline void WriteLE16(uint8_t* p, uint16_t value)
+{
+    p[0] = static_cast<uint8_t>(value);
+    p[1] = static_cast<uint8_t>(value >> 8);
+}
+
+// Rounded to the nearest integer, halves up, in 64 bits; 0 when whole is not positive.
+uint8_t PercentOf(int64_t part, int64_t whole);

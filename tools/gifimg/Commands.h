@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class TGIFImage;
+
+namespace gifimg {
+
+// Exit codes.
+constexpr int ExitOk = 0;
+constexpr int ExitFailedInput = 1;
+constexpr int ExitUsage = 2;
+
+// The options every command takes: -q, --max-pixels N, --help.
+struct CommonOptions {
+    bool quiet = false;
+    int64_t maxPixels = 0;
+};
+
+// A command's parser with the common options; parse() prints usage errors and help.
+class CommandLine {
+public:
+    CommandLine(const QString& command, const QString& description);
+    QCommandLineParser& parser() { return m_parser; }
+    // Nothing when the command should end at once with exitCode (help or a usage error).
+    std::optional<CommonOptions> parse(const QStringList& arguments, int minPositional, int maxPositional);
+    int exitCode() const { return m_exitCode; }
+    // Prints "gifimg COMMAND: message" and the hint to --help; returns ExitUsage.
+    int usageError(const QString& message) const;
+
+private:
+    QString m_command;
+    QCommandLineParser m_parser;
+    int m_exitCode = ExitOk;
+};
+
+// An image loaded from a file (or "-" for standard input), with its warnings in order.
+struct LoadedImage {
+    std::unique_ptr<TGIFImage> image;
+    std::vector<std::string> warnings;
+    // Empty when the load succeeded.
+    std::string error;
+};
+
+// Loads name; each warning is also printed as "NAME: warning: TEXT" unless quiet, and a
+// failure as "NAME: error: MESSAGE".
+LoadedImage loadImage(const std::string& name, const CommonOptions& options);
+// "NAME: warning: TEXT" on standard error unless quiet.
+void printWarning(const std::string& name, const std::string& text, const CommonOptions& options);
+void printError(const std::string& name, const std::string& message);
+// Replaces the file atomically, or writes standard output for "-".
+void writeOutput(const std::string& name, const std::string& bytes);
+
+int runInfo(const QStringList& arguments);
+int runExtract(const QStringList& arguments);
+int runCopy(const QStringList& arguments);
+
+} // namespace gifimg

@@ -1,0 +1,48 @@
+// gifimg: the GIF library from the command line.
+#include "tools/gifimg/Commands.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char* Usage =
+    "Usage: gifimg COMMAND [OPTIONS] ARGUMENTS\n"
+    "\n"
+    "Commands:\n"
+    "  info [--json] FILE...           blocks, frames, extensions and warnings of each file\n"
+    "  extract FILE OUTDIR [--raw|--png]  each frame with an image as frame-NNN.png or .raw\n"
+    "  copy IN OUT [--rle]             load and save again (LZW, or RLE codes)\n"
+    "\n"
+    "Every command takes -q (no warning lines), --max-pixels N and --help.\n"
+    "FILE, IN and OUT may be '-' for standard input or output.\n"
+    "Exit codes: 0 ok, 1 an input failed, 2 usage error.\n";
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fputs(Usage, stderr);
+        return gifimg::ExitUsage;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        std::fputs(Usage, stdout);
+        return gifimg::ExitOk;
+    }
+    QStringList arguments;
+    for (int i = 2; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const QString command = QString::fromLocal8Bit(argv[1]);
+    if (command == "info")
+        return gifimg::runInfo(arguments);
+    if (command == "extract")
+        return gifimg::runExtract(arguments);
+    if (command == "copy")
+        return gifimg::runCopy(arguments);
+    std::fprintf(stderr, "gifimg: unknown command '%s'\n\n%s", argv[1], Usage);
+    return gifimg::ExitUsage;
+}
