@@ -184,3 +184,51 @@ TEST(Edit, ReadOnlyFieldKeepsTextButRefusesTyping)
     edit->Clear();
     EXPECT_EQ(edit->Text(), "");
 }
+
+TEST(Form, PendingMessagesCanBeHandledFromInsideAPaint)
+{
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 100, 80);
+    int paints = 0;
+    bool quitSeen = false;
+    form.OnPaint = [&](TObject*) {
+        ++paints;
+        quitSeen = Application->ProcessMessages();
+    };
+    ShowAndActivate(form);
+    form.Repaint();
+    EXPECT_GT(paints, 0);
+    EXPECT_EQ(quitSeen, Application->Terminated());
+}
+
+TEST(Form, AFailureInOnCloseCancelsTheClose)
+{
+    ScriptedDialogs dialogs;
+    TForm form(nullptr);
+    form.OnClose = [](TObject*, TCloseAction&) { throw Exception("disk full"); };
+    ShowAndActivate(form);
+    form.Widget()->close();
+    PumpEvents();
+    EXPECT_TRUE(form.Visible());
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_EQ(dialogs.asked[0].text, "disk full.");
+}
+
+TEST(Control, ChildrenFollowTheParentFontUntilTheyGetTheirOwn)
+{
+    TForm form(nullptr);
+    auto* follower = new TLabel(&form);
+    follower->SetParent(&form);
+    auto* own = new TLabel(&form);
+    own->SetParent(&form);
+    own->Font().SetHeight(-8);
+    EXPECT_FALSE(own->ParentFont());
+    form.Font().SetName("Times New Roman");
+    form.Font().SetHeight(-32);
+    EXPECT_EQ(follower->Font().Name(), "Times New Roman");
+    EXPECT_EQ(follower->Font().Height(), -32);
+    EXPECT_TRUE(follower->ParentFont());
+    EXPECT_EQ(own->Font().Height(), -8);
+    own->SetParentFont(true);
+    EXPECT_EQ(own->Font().Height(), -32);
+}
