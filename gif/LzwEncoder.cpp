@@ -51,12 +51,15 @@ LzwDictionary::LzwDictionary()
 
 void LzwDictionary::Reset()
 {
-    for (int i = 0; i < m_count; ++i)
+    // Only what was stored is undone: a frame of a few pixels resets in a few steps.
+    for (int i = 0; i < m_count; ++i) {
         m_next[m_stored[i]] = 0;
+        m_recent[m_stored[i] >> 8] = 0xFFFFFFFF;
+    }
     m_count = 0;
-    std::memset(m_recent.get(), 0xFF, 4096 * sizeof(uint32_t));
-    for (auto& run : m_runs)
-        run.clear();
+    for (uint8_t pixel : m_runPixels)
+        m_runs[pixel].clear();
+    m_runPixels.clear();
 }
 
 void TLZWEncoder::output(int code)
@@ -101,21 +104,16 @@ void TLZWEncoder::encode(const uint8_t* pixel, const uint8_t* end)
     const uint16_t* const next = dictionary.Entries();
     uint32_t* const recent = dictionary.Recent();
     TGIFWriter& writer = *m_writer;
+    int prefix = m_prefix;
+    int freeCode = m_freeCode;
+    int maxCode = m_maxCode;
+    int bitsPerCode = m_bitsPerCode;
+    uint64_t bitBuffer = m_bitBuffer;
+    int bitCount = m_bitCount;
+    // The last string known to be a run, and that run as length << 8 | pixel.
+    int runPrefix = m_runPrefix;
+    int run = m_run;
     const int maxColor = m_maxColor;
-    int prefix, freeCode, maxCode, bitsPerCode, bitCount, runValue, runLength;
-    uint64_t bitBuffer;
-    bool inRun;
-    auto load = [&] {
-        prefix = m_prefix;
-        freeCode = m_freeCode;
-        maxCode = m_maxCode;
-        bitsPerCode = m_bitsPerCode;
-        bitBuffer = m_bitBuffer;
-        bitCount = m_bitCount;
-        inRun = m_inRun;
-        runValue = m_runValue;
-        runLength = m_runLength;
-    };
     auto store = [&] {
         m_prefix = prefix;
         m_freeCode = freeCode;
@@ -123,46 +121,23 @@ void TLZWEncoder::encode(const uint8_t* pixel, const uint8_t* end)
         m_bitsPerCode = bitsPerCode;
         m_bitBuffer = bitBuffer;
         m_bitCount = bitCount;
-        m_inRun = inRun;
-        m_runValue = runValue;
-        m_runLength = runLength;
+        m_runPrefix = runPrefix;
+        m_run = run;
     };
 
-    load();
     for (; pixel < end; ++pixel) {
         const uint8_t value = *pixel;
         // Only checked pixels ever enter the table, so a pixel that extends a string
         // has passed the check; the others are checked on the miss below.
-        const bool extendsRun = inRun && value == runValue;
-        uint32_t four;
-        if (extendsRun && end - pixel >= 4 && (std::memcpy(&four, pixel, 4), four == value * 0x01010101u)) {
-            // A long run ahead: the longest run the table holds that the pixels allow,
-            // in one step, the same code as walking it pixel by pixel.
-            const int longest = dictionary.LongestRun(value);
-            if (runLength < longest) {
-                const uint8_t* stop = pixel + std::min<int64_t>(longest - runLength, end - pixel);
-                const uint8_t* ahead = pixel + 1;
-                while (ahead < stop && *ahead == value)
-                    ++ahead;
-                runLength += static_cast<int>(ahead - pixel);
-                prefix = dictionary.RunCode(value, runLength);
-                pixel = ahead - 1;
-                continue;
-            }
-        }
         const uint32_t cached = recent[prefix];
         if ((cached >> 16) == value) {
             prefix = static_cast<int>(cached & 0xFFFF);
-            inRun = extendsRun;
-            runLength += extendsRun;
             continue;
         }
         const int code = next[LzwDictionary::Key(prefix, value)];
         if (code != 0) {
             recent[prefix] = (uint32_t(value) << 16) | uint32_t(code);
             prefix = code;
-            inRun = extendsRun;
-            runLength += extendsRun;
             continue;
         }
         if (value >= maxColor) {
@@ -182,18 +157,40 @@ void TLZWEncoder::encode(const uint8_t* pixel, const uint8_t* end)
         }
         if (freeCode < 4095) {
             dictionary.Store(LzwDictionary::Key(prefix, value), freeCode);
-            if (extendsRun)
+            // The string is the longest run of this pixel, one pixel longer.
+            if ((run & 0xFF) == value && prefix == runPrefix && (run >> 8) == dictionary.LongestRun(value))
                 dictionary.ExtendRun(value, freeCode);
             ++freeCode;
         } else {
             store();
             clear();
-            load();
+            freeCode = m_freeCode;
+            maxCode = m_maxCode;
+            bitsPerCode = m_bitsPerCode;
+            bitBuffer = m_bitBuffer;
+            bitCount = m_bitCount;
         }
-        prefix = value;
-        inRun = true;
-        runValue = value;
-        runLength = 1;
+        prefix = runPrefix = value;
+        run = (1 << 8) | value;
+
+        // Right after a miss the string is one pixel. When a run of it lies ahead, the
+        // longest run the table holds that the pixels allow is taken in one step: the
+        // same code as walking it pixel by pixel, since runs are stored in order of
+        // length.
+        uint32_t four;
+        if (end - pixel > 4 && (std::memcpy(&four, pixel + 1, 4), four == value * 0x01010101u)) {
+            const int longest = dictionary.LongestRun(value);
+            if (longest > 1) {
+                const uint8_t* stop = pixel + std::min<int64_t>(longest, end - pixel);
+                const uint8_t* ahead = pixel + 1;
+                while (ahead < stop && *ahead == value)
+                    ++ahead;
+                const int length = static_cast<int>(ahead - pixel);
+                prefix = runPrefix = dictionary.RunCode(value, length);
+                run = (length << 8) | value;
+                pixel = ahead - 1;
+            }
+        }
     }
     store();
 }
@@ -206,10 +203,8 @@ void TLZWEncoder::DoCompress()
     bool first = true;
     forEachRun([&](const uint8_t* begin, const uint8_t* end) {
         if (first) {
-            m_prefix = checked(*begin++);
-            m_inRun = true;
-            m_runValue = m_prefix;
-            m_runLength = 1;
+            m_prefix = m_runPrefix = checked(*begin++);
+            m_run = (1 << 8) | m_prefix;
             first = false;
         }
         encode(begin, end);

@@ -28,7 +28,7 @@ public:
     const uint16_t* Entries() const { return m_next.get(); }
     // The child last found or stored for each prefix: pixel << 16 | code, or all ones.
     // Strings that keep growing the same way (flat areas) find it here, in 16 KB,
-    // instead of in the 2 MB table.
+    // instead of in the 2 MB table. Only prefixes with a stored child are ever set.
     uint32_t* Recent() { return m_recent.get(); }
 
     // Runs of one pixel are stored in order of length (a run of L + 1 is only ever added
@@ -37,7 +37,12 @@ public:
     int LongestRun(uint8_t pixel) const { return static_cast<int>(m_runs[pixel].size()) + 1; }
     int RunCode(uint8_t pixel, int length) const { return length == 1 ? pixel : m_runs[pixel][size_t(length) - 2]; }
     // Records code as the run one longer than the longest of pixel.
-    void ExtendRun(uint8_t pixel, int code) { m_runs[pixel].push_back(static_cast<uint16_t>(code)); }
+    void ExtendRun(uint8_t pixel, int code)
+    {
+        if (m_runs[pixel].empty())
+            m_runPixels.push_back(pixel);
+        m_runs[pixel].push_back(static_cast<uint16_t>(code));
+    }
 
 private:
     struct FreeDeleter {
@@ -49,6 +54,8 @@ private:
     std::unique_ptr<uint32_t[]> m_stored;
     std::unique_ptr<uint32_t[]> m_recent;
     std::array<std::vector<uint16_t>, 256> m_runs;
+    // The pixels whose runs are longer than 1.
+    std::vector<uint8_t> m_runPixels;
     int m_count = 0;
 };
 
@@ -72,9 +79,8 @@ private:
 
     int m_prefix = 0;
     int m_freeCode = 0;
-    // The prefix is a run of m_runValue, m_runLength pixels long.
-    bool m_inRun = false;
-    int m_runValue = 0;
-    int m_runLength = 0;
+    // The code of the last string known to be a run, and that run as length << 8 | pixel.
+    int m_runPrefix = -1;
+    int m_run = 0;
     LzwDictionary* m_dictionary = nullptr;
 };
