@@ -3,6 +3,7 @@
 #include "framework/core/Exception.h"
 #include "framework/graphics/Palette.h"
 #include "gif/FixedPalettes.h"
+#include "tests/gif/ColourTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -101,19 +102,9 @@ TEST(FixedPalettes, HalftoneNeedsADeviceContext)
 {
     EXPECT_TRUE(WindowsHalftonePalette()->SameEntries(HalftonePalette()));
     errno = ENOMEM;
-    try {
-        WindowsHalftonePalette(0);
-        FAIL() << "no exception";
-    } catch (const EOutOfResources& e) {
-        EXPECT_EQ(e.Message(), std::strerror(ENOMEM));
-    }
+    EXPECT_EQ(messageOf<EOutOfResources>([] { WindowsHalftonePalette(0); }), std::strerror(ENOMEM));
     errno = 0;
-    try {
-        WindowsHalftonePalette(0);
-        FAIL() << "no exception";
-    } catch (const EOutOfResources& e) {
-        EXPECT_EQ(e.Message(), "Out of system resources");
-    }
+    EXPECT_EQ(messageOf<EOutOfResources>([] { WindowsHalftonePalette(0); }), "Out of system resources");
 }
 
 TEST(FastColorLookup, CountsThePalettesEntries)

@@ -3,27 +3,15 @@
 #include "framework/graphics/Palette.h"
 #include "gif/GIFException.h"
 #include "gif/ThreadList.h"
+#include "tests/gif/ColourTestUtil.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
-#include <functional>
 #include <thread>
 
 namespace {
-
-// Runs f and returns the message of the exception of type E it throws.
-template <typename E>
-std::string messageOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    return "(no exception)";
-}
 
 std::unique_ptr<TPalette> greys(int count)
 {

@@ -3,6 +3,7 @@
 #include "framework/core/Exception.h"
 #include "gif/ColorLookup.h"
 #include "gif/GIFException.h"
+#include "tests/gif/ColourTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +12,6 @@
 #include <map>
 
 namespace {
-
-using Rgb = std::array<int, 3>;
 
 // Delivers a colour chosen by the test and records every colour it is asked. Calls
 // listed in the script deliver their colour; all others deliver fallback(asked).
@@ -129,12 +128,8 @@ TEST(DitherEngine, FactoryKnowsTheSevenMethodsOnly)
                            "TJaJuNiDitherer", "TSteveArcheDitherer",     "TBurkesDitherer"};
     for (TDitherMethod method : AllMethods)
         EXPECT_EQ(CreateDitherEngine(method, 4, lookup)->ClassName(), names[method]);
-    try {
-        CreateDitherEngine(TDitherMethod(7), 4, lookup);
-        FAIL() << "no exception";
-    } catch (const GIFException& e) {
-        EXPECT_EQ(e.Message(), "Invalid dithering method");
-    }
+    EXPECT_EQ(messageOf<GIFException>([&] { CreateDitherEngine(TDitherMethod(7), 4, lookup); }),
+              "Invalid dithering method");
 }
 
 TEST(DitherEngine, ZeroWidthMapsNothingNegativeWidthIsRefused)

@@ -3,27 +3,13 @@
 #include "framework/graphics/Palette.h"
 #include "gif/DIB.h"
 #include "gif/GIFException.h"
+#include "tests/gif/ColourTestUtil.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
 namespace {
-
-using Rgb = std::array<int, 3>;
-
-// A one-row 24-bit bitmap of the colours.
-std::unique_ptr<TBitmap> rowOf(const std::vector<Rgb>& colours)
-{
-    auto bitmap = std::make_unique<TBitmap>(int(colours.size()), 1, TPixelFormat::pf24bit);
-    uint8_t* p = bitmap->ScanLine(0);
-    for (const Rgb& c : colours) {
-        *p++ = uint8_t(c[2]);
-        *p++ = uint8_t(c[1]);
-        *p++ = uint8_t(c[0]);
-    }
-    return bitmap;
-}
 
 std::vector<Rgb> rgbOf(const std::vector<TRGBQuad>& table)
 {
@@ -146,12 +132,8 @@ TEST(ColorQuantizer, RefusesImpossibleSizes)
     EXPECT_THROW(TColorQuantizer(0, 8), GIFException);
     EXPECT_THROW(TColorQuantizer(16, 9), GIFException);
     EXPECT_THROW(TColorQuantizer(16, -1), GIFException);
-    try {
-        CreateOptimizedPaletteFromBitmap(*bitmap, 257, 8, false);
-        FAIL() << "no exception";
-    } catch (const GIFException& e) {
-        EXPECT_EQ(e.Message(), "Optimized palette size must be 1 to 256");
-    }
+    EXPECT_EQ(messageOf<GIFException>([&] { CreateOptimizedPaletteFromBitmap(*bitmap, 257, 8, false); }),
+              "Optimized palette size must be 1 to 256");
     TDIBReader indices(*bitmap, px8Bit);
     TColorQuantizer quantizer(4, 8);
     EXPECT_THROW(quantizer.ScanImage(indices), GIFException);

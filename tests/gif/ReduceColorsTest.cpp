@@ -4,34 +4,13 @@
 #include "framework/graphics/Palette.h"
 #include "gif/FixedPalettes.h"
 #include "gif/GIFException.h"
+#include "tests/gif/ColourTestUtil.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
 namespace {
-
-using Rgb = std::array<int, 3>;
-
-std::unique_ptr<TBitmap> filled(int width, int height, const std::function<Rgb(int x, int y)>& colour)
-{
-    auto bitmap = std::make_unique<TBitmap>(width, height, TPixelFormat::pf24bit);
-    for (int y = 0; y < height; ++y) {
-        uint8_t* p = bitmap->ScanLine(y);
-        for (int x = 0; x < width; ++x) {
-            const Rgb c = colour(x, y);
-            *p++ = uint8_t(c[2]);
-            *p++ = uint8_t(c[1]);
-            *p++ = uint8_t(c[0]);
-        }
-    }
-    return bitmap;
-}
-
-std::unique_ptr<TBitmap> rowOf(const std::vector<Rgb>& colours)
-{
-    return filled(int(colours.size()), 1, [&](int x, int) { return colours[size_t(x)]; });
-}
 
 std::vector<int> indicesOf(const TBitmap& bitmap)
 {
@@ -46,16 +25,6 @@ Rgb entry(const TBitmap& bitmap, int index)
 {
     const TPaletteEntry& e = bitmap.Palette()->Entry(index);
     return {e.peRed, e.peGreen, e.peBlue};
-}
-
-std::string failure(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const GIFException& e) {
-        return e.Message();
-    }
-    return "(no exception)";
 }
 
 TEST(ReduceColors, NoneCopiesInTheSourcesOwnFormat)
@@ -119,7 +88,7 @@ TEST(ReduceColors, BlackAndWhiteSplitsAtTheWeightedThreshold)
 TEST(ReduceColors, QuantizingFewColoursReproducesThemExactlyEvenWhenDithered)
 {
     const std::vector<Rgb> colours{{250, 10, 10}, {10, 250, 10}, {10, 10, 250}, {128, 128, 128}};
-    const auto source = filled(7, 5, [&](int x, int y) { return colours[size_t(x * y + x) % 4]; });
+    const auto source = filledBitmap(7, 5, [&](int x, int y) { return colours[size_t(x * y + x) % 4]; });
     for (TDitherMethod dither : {dmNearest, dmFloydSteinberg, dmStucki, dmSteveArche}) {
         const auto result = ReduceColors(*source, crQuantize, dither, nullptr, 2);
         for (int y = 0; y < 5; ++y)
@@ -130,7 +99,7 @@ TEST(ReduceColors, QuantizingFewColoursReproducesThemExactlyEvenWhenDithered)
 
 TEST(ReduceColors, OneColourLandsInEntryZero)
 {
-    const auto source = filled(4, 3, [](int, int) { return Rgb{12, 34, 56}; });
+    const auto source = filledBitmap(4, 3, [](int, int) { return Rgb{12, 34, 56}; });
     const auto result = ReduceColors(*source, crQuantize, dmFloydSteinberg, nullptr, 8);
     EXPECT_EQ(indicesOf(*result), std::vector<int>(12, 0));
     EXPECT_EQ(entry(*result, 0), (Rgb{12, 34, 56}));
@@ -165,7 +134,7 @@ TEST(ReduceColors, TheCallersPaletteIsUsedAsGiven)
 TEST(ReduceColors, EveryDitherKeepsTheAverageBrightness)
 {
     // Grey 100 in black and white: about 100 / 255 of the pixels white.
-    const auto source = filled(40, 40, [](int, int) { return Rgb{100, 100, 100}; });
+    const auto source = filledBitmap(40, 40, [](int, int) { return Rgb{100, 100, 100}; });
     for (TDitherMethod dither : {dmFloydSteinberg, dmStucki, dmSierra, dmJaJuNi, dmSteveArche, dmBurkes}) {
         const std::vector<int> indices = indicesOf(*ReduceColors(*source, crBlackWhite, dither));
         const double white = double(std::count(indices.begin(), indices.end(), 1)) / double(indices.size());
@@ -189,12 +158,12 @@ TEST(ReduceColors, EmptyBitmapsGiveEmptyResults)
 TEST(ReduceColors, BadArgumentsAreReportedNotReturnedAsEmptyBitmaps)
 {
     const auto source = rowOf({{1, 2, 3}});
-    EXPECT_EQ(failure([&] { ReduceColors(*source, TReductionMethod(10), dmNearest); }), "Invalid color reduction method");
-    EXPECT_EQ(failure([&] { ReduceColors(*source, crGray256, TDitherMethod(7)); }), "Invalid dithering method");
-    EXPECT_EQ(failure([&] { ReduceColors(*source, crPalette, dmNearest, nullptr); }),
+    EXPECT_EQ(messageOf<GIFException>([&] { ReduceColors(*source, TReductionMethod(10), dmNearest); }), "Invalid color reduction method");
+    EXPECT_EQ(messageOf<GIFException>([&] { ReduceColors(*source, crGray256, TDitherMethod(7)); }), "Invalid dithering method");
+    EXPECT_EQ(messageOf<GIFException>([&] { ReduceColors(*source, crPalette, dmNearest, nullptr); }),
               "No palette given for color reduction");
     for (int bits : {0, 9, -1})
-        EXPECT_EQ(failure([&] { ReduceColors(*source, crQuantize, dmNearest, nullptr, bits); }),
+        EXPECT_EQ(messageOf<GIFException>([&] { ReduceColors(*source, crQuantize, dmNearest, nullptr, bits); }),
                   "Reduction bit depth must be 1 to 8");
     // Methods that do not quantize ignore the depth.
     EXPECT_EQ(ReduceColors(*source, crGray256, dmNearest, nullptr, 0)->Width(), 1);

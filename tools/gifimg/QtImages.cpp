@@ -8,6 +8,20 @@
 
 namespace gifimg {
 
+namespace {
+
+// Qt's RGB888 rows hold red, green, blue; our 24-bit rows blue, green, red.
+void swapRedAndBlue(const uint8_t* from, uint8_t* to, int width)
+{
+    for (int x = 0; x < width; ++x, from += 3, to += 3) {
+        to[0] = from[2];
+        to[1] = from[1];
+        to[2] = from[0];
+    }
+}
+
+} // namespace
+
 std::unique_ptr<TPalette> paletteOfTable(const QList<QRgb>& table)
 {
     std::vector<TPaletteEntry> entries;
@@ -38,15 +52,8 @@ std::unique_ptr<TBitmap> toBitmap(const QImage& source)
     }
     image = image.convertToFormat(QImage::Format_RGB888);
     bitmap = std::make_unique<TBitmap>(image.width(), image.height(), TPixelFormat::pf24bit);
-    for (int y = 0; y < image.height(); ++y) {
-        const uchar* from = image.constScanLine(y);
-        uint8_t* to = bitmap->ScanLine(y);
-        for (int x = 0; x < image.width(); ++x, from += 3, to += 3) {
-            to[0] = from[2];
-            to[1] = from[1];
-            to[2] = from[0];
-        }
-    }
+    for (int y = 0; y < image.height(); ++y)
+        swapRedAndBlue(image.constScanLine(y), bitmap->ScanLine(y), image.width());
     return bitmap;
 }
 
@@ -64,15 +71,8 @@ QImage toImage(const TBitmap& bitmap)
         return image;
     }
     QImage image(width, height, QImage::Format_RGB888);
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* from = bitmap.ScanLine(y);
-        uchar* to = image.scanLine(y);
-        for (int x = 0; x < width; ++x, from += 3, to += 3) {
-            to[0] = from[2];
-            to[1] = from[1];
-            to[2] = from[0];
-        }
-    }
+    for (int y = 0; y < height; ++y)
+        swapRedAndBlue(bitmap.ScanLine(y), image.scanLine(y), width);
     return image;
 }
 
