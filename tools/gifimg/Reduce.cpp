@@ -44,7 +44,7 @@ QString joinedNames(const char* const (&names)[N])
     QStringList list;
     for (const char* name : names)
         list << name;
-    return list.join('|');
+    return list.join(", ");
 }
 
 double millisecondsSince(Clock::time_point start)
