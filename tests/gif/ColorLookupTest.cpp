@@ -161,12 +161,4 @@ TEST(FastColorLookup, PaletteColoursOwnTheirCellsFromTheStart)
     EXPECT_EQ(match(lookup, 103, 0, 0).index, 2);
 }
 
-TEST(FastColorLookup, CellBitsAreRedLowBlueHigh)
-{
-    EXPECT_EQ(TFastColorLookup::Cell(0xF8, 0, 0), 0x001F);
-    EXPECT_EQ(TFastColorLookup::Cell(0, 0xF8, 0), 0x03E0);
-    EXPECT_EQ(TFastColorLookup::Cell(0, 0, 0xFF), 0x7C00);
-    EXPECT_EQ(TFastColorLookup::Cell(7, 7, 7), 0);
-}
-
 } // namespace
