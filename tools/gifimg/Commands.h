@@ -61,5 +61,6 @@ void writeOutput(const std::string& name, const std::string& bytes);
 int runInfo(const QStringList& arguments);
 int runExtract(const QStringList& arguments);
 int runCopy(const QStringList& arguments);
+int runReduce(const QStringList& arguments);
 
 } // namespace gifimg

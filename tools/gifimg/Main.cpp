@@ -16,6 +16,8 @@ constexpr const char* Usage =
     "  info [--json] FILE...           blocks, frames, extensions and warnings of each file\n"
     "  extract FILE OUTDIR [--raw|--png]  each frame with an image as frame-NNN.png or .raw\n"
     "  copy IN OUT [--rle]             load and save again (LZW, or RLE codes)\n"
+    "  reduce IN OUT.png [--method M] [--dither D] [--bits N] [--palette FILE] [--psnr]\n"
+    "                                  any image Qt reads to a palette PNG of at most 256 colours\n"
     "\n"
     "Every command takes -q (no warning lines), --max-pixels N and --help.\n"
     "FILE, IN and OUT may be '-' for standard input or output.\n"
@@ -43,6 +45,8 @@ int main(int argc, char** argv)
         return gifimg::runExtract(arguments);
     if (command == "copy")
         return gifimg::runCopy(arguments);
+    if (command == "reduce")
+        return gifimg::runReduce(arguments);
     std::fprintf(stderr, "gifimg: unknown command '%s'\n\n%s", argv[1], Usage);
     return gifimg::ExitUsage;
 }
