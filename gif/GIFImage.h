@@ -2,6 +2,7 @@
 
 #include "framework/graphics/Graphic.h"
 #include "gif/GIFItem.h"
+#include "gif/ReduceColors.h"
 
 #include <cstdint>
 #include <functional>
@@ -98,6 +99,13 @@ public:
     void SetDrawFlags(TGIFDrawFlags value) { m_drawFlags = value; }
     int AnimationRate() const { return m_animationRate; }
     void SetAnimationRate(int value) { m_animationRate = value; }
+    // How a bitmap becomes a frame: the colour reduction, its bit depth and its ditherer.
+    TReductionMethod ReductionMethod() const { return m_reductionMethod; }
+    void SetReductionMethod(TReductionMethod value) { m_reductionMethod = value; }
+    int ReductionBitDepth() const { return m_reductionBitDepth; }
+    void SetReductionBitDepth(int value) { m_reductionBitDepth = value; }
+    TDitherMethod DitherMethod() const { return m_ditherMethod; }
+    void SetDitherMethod(TDitherMethod value) { m_ditherMethod = value; }
 
     // The pixel bytes all frames may hold together. Every frame allocation is checked
     // against it first and fails with EOutOfMemory beyond it.
@@ -128,6 +136,9 @@ private:
     TCompressionMethod m_compressionMethod = DefaultCompressionMethod;
     TGIFDrawFlags m_drawFlags = DefaultDrawFlags;
     int m_animationRate = DefaultAnimationRate;
+    TReductionMethod m_reductionMethod = DefaultReductionMethod;
+    int m_reductionBitDepth = DefaultReductionBitDepth;
+    TDitherMethod m_ditherMethod = DefaultDitherMethod;
     int64_t m_maxPixelBytes = DefaultMaxPixelBytes;
     // Frames without a table of their own encode at the image's depth; asking for it
     // walks every frame, so a save asks once.
