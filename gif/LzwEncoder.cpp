@@ -4,12 +4,9 @@
 #include "gif/GIFWriter.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
-
-constexpr size_t DictionaryEntries = size_t(4096) << 8;
 
 // A clean table for one DoCompress, handed back clean for the next one on the thread.
 thread_local std::unique_ptr<LzwDictionary> spareDictionary;
@@ -35,17 +32,10 @@ private:
 
 } // namespace
 
-void LzwDictionary::FreeDeleter::operator()(uint16_t* p) const
-{
-    std::free(p);
-}
-
 LzwDictionary::LzwDictionary()
-    : m_next(static_cast<uint16_t*>(std::calloc(DictionaryEntries, sizeof(uint16_t)))),
-      m_stored(std::make_unique<uint32_t[]>(4096)), m_recent(std::make_unique<uint32_t[]>(4096))
+    : m_slots(std::make_unique<uint32_t[]>(SlotMask + 1)), m_stored(std::make_unique<uint32_t[]>(4096)),
+      m_recent(std::make_unique<uint32_t[]>(4096))
 {
-    if (!m_next)
-        throw EOutOfMemory();
     std::memset(m_recent.get(), 0xFF, 4096 * sizeof(uint32_t));
 }
 
@@ -53,8 +43,9 @@ void LzwDictionary::Reset()
 {
     // Only what was stored is undone: a frame of a few pixels resets in a few steps.
     for (int i = 0; i < m_count; ++i) {
-        m_next[m_stored[i]] = 0;
-        m_recent[m_stored[i] >> 8] = 0xFFFFFFFF;
+        const uint32_t slot = m_stored[i];
+        m_recent[m_slots[slot] >> 20] = 0xFFFFFFFF;
+        m_slots[slot] = 0;
     }
     m_count = 0;
     for (uint8_t pixel : m_runPixels)
@@ -101,7 +92,6 @@ void TLZWEncoder::encode(const uint8_t* pixel, const uint8_t* end)
     // The hot loop keeps the coder's state in locals (byte stores may alias members)
     // and hands it back around the rare clear and failure.
     LzwDictionary& dictionary = *m_dictionary;
-    const uint16_t* const next = dictionary.Entries();
     uint32_t* const recent = dictionary.Recent();
     TGIFWriter& writer = *m_writer;
     int prefix = m_prefix;
@@ -134,7 +124,7 @@ void TLZWEncoder::encode(const uint8_t* pixel, const uint8_t* end)
             prefix = static_cast<int>(cached & 0xFFFF);
             continue;
         }
-        const int code = next[LzwDictionary::Key(prefix, value)];
+        const int code = dictionary.Find(LzwDictionary::Key(prefix, value));
         if (code != 0) {
             recent[prefix] = (uint32_t(value) << 16) | uint32_t(code);
             prefix = code;

@@ -7,25 +7,41 @@
 #include <memory>
 #include <vector>
 
-// The LZW string table, indexed directly by prefix code and pixel: an entry holds the
-// code of that string plus that pixel, or 0 when the table has none (no string code is
-// 0). Reset empties only what was stored since the last reset, so a clean table can
-// serve frame after frame; the encoder keeps one per thread for that.
+// The LZW string table: for a string (prefix code and pixel) the code of that string plus
+// that pixel, or 0 when the table has none (no string code is 0). A table holds at most
+// 4096 strings, so an open-addressed hash of 32768 slots (128 KB, an eighth full at the
+// most) answers in about one probe and stays in the processor's nearer caches, where a
+// directly indexed table of every prefix and pixel would span 2 MB and miss them on
+// photographs. Reset empties only
+// what was stored since the last reset, so a clean table can serve frame after frame;
+// the encoder keeps one per thread for that.
 class LzwDictionary {
 public:
     LzwDictionary();
 
     // key: prefix << 8 | pixel, with a prefix below 4096.
     static uint32_t Key(int prefix, uint8_t pixel) { return (uint32_t(prefix) << 8) | pixel; }
-    int Find(uint32_t key) const { return m_next[key]; }
+    int Find(uint32_t key) const
+    {
+        for (uint32_t slot = hash(key);; slot = (slot + 1) & SlotMask) {
+            const uint32_t entry = m_slots[slot];
+            if (entry == 0)
+                return 0;
+            if ((entry >> 12) == key)
+                return static_cast<int>(entry & 0xFFF);
+        }
+    }
+    // key must not be in the table yet.
     void Store(uint32_t key, int code)
     {
-        m_next[key] = static_cast<uint16_t>(code);
-        m_stored[m_count++] = key;
+        uint32_t slot = hash(key);
+        while (m_slots[slot] != 0)
+            slot = (slot + 1) & SlotMask;
+        m_slots[slot] = (key << 12) | uint32_t(code);
+        m_stored[m_count++] = slot;
         m_recent[key >> 8] = ((key & 0xFF) << 16) | uint32_t(code);
     }
     void Reset();
-    const uint16_t* Entries() const { return m_next.get(); }
     // The child last found or stored for each prefix: pixel << 16 | code, or all ones.
     // Strings that keep growing the same way (flat areas) find it here, in 16 KB,
     // instead of in the 2 MB table. Only prefixes with a stored child are ever set.
@@ -45,12 +61,13 @@ public:
     }
 
 private:
-    struct FreeDeleter {
-        void operator()(uint16_t* p) const;
-    };
-    // Calloc'ed: the pages a thread never touches are never made.
-    std::unique_ptr<uint16_t[], FreeDeleter> m_next;
-    // Keys stored since the last reset; a table holds at most 4096 codes.
+    static constexpr uint32_t SlotBits = 15;
+    static constexpr uint32_t SlotMask = (1u << SlotBits) - 1;
+    static uint32_t hash(uint32_t key) { return (key * 2654435761u) >> (32 - SlotBits); }
+
+    // An entry is key << 12 | code; 0 is a free slot (a stored code is never 0).
+    std::unique_ptr<uint32_t[]> m_slots;
+    // Slots filled since the last reset; a table holds at most 4096 codes.
     std::unique_ptr<uint32_t[]> m_stored;
     std::unique_ptr<uint32_t[]> m_recent;
     std::array<std::vector<uint16_t>, 256> m_runs;
