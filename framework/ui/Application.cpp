@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
@@ -263,8 +264,20 @@ void TApplication::ControlDestroyed(TControl* control)
 void TApplication::DiscardPendingMouseInput()
 {
     m_qt->discardingMouse = true;
+    m_holdingCommands = true;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     m_qt->discardingMouse = false;
+    m_holdingCommands = false;
+}
+
+void TApplication::PostCommand(std::function<void()> work)
+{
+    QTimer::singleShot(0, m_qt.get(), [this, work = std::move(work)]() mutable {
+        if (m_holdingCommands)
+            PostCommand(std::move(work));
+        else
+            GuardedCall(work);
+    });
 }
 
 void TApplication::CancelMode()

@@ -64,8 +64,11 @@ public:
     void ControlDestroyed(TControl* control);
 
     // Drops every mouse message still waiting in the queue, so the click that closed a
-    // menu reaches no control.
+    // menu reaches no control. Commands posted meanwhile wait for the event loop.
     void DiscardPendingMouseInput();
+    // Runs work from the event loop once the current handler is done (never from inside
+    // DiscardPendingMouseInput), as a menu command is carried out.
+    void PostCommand(std::function<void()> work);
     // Ends whatever mouse capture some window holds (ours or a widget's).
     void CancelMode();
 
@@ -83,6 +86,7 @@ private:
     bool m_terminated = false;
     bool m_running = false;
     bool m_handlingException = false;
+    bool m_holdingCommands = false;
 };
 
 // The one application object, or null before it exists.

@@ -112,9 +112,13 @@ void TPopupMenu::Popup(int x, int y)
             // The command runs from the event loop once the caller's handler is done.
             std::weak_ptr<const void> alive = item->AliveToken();
             TMenuItem* target = item;
-            QTimer::singleShot(0, qApp, [alive, target] {
+            auto run = [alive, target] {
                 if (!alive.expired())
-                    GuardedCall([target] { target->Click(); });
-            });
+                    target->Click();
+            };
+            if (Application)
+                Application->PostCommand(run);
+            else
+                QTimer::singleShot(0, qApp, [run] { GuardedCall(run); });
         }
 }
