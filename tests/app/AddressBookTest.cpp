@@ -4,7 +4,9 @@
 #include "framework/core/System.h"
 #include "controls/ExplorerButton.h"
 #include "framework/ui/Application.h"
+#include "framework/graphics/Bitmap.h"
 #include "framework/ui/ExtCtrls.h"
+#include "framework/ui/FormSnapshot.h"
 #include "framework/ui/StdCtrls.h"
 
 #include <QApplication>
@@ -399,4 +401,22 @@ TEST_F(AddressBook, TheStoreLivesBesideTheProgram)
 {
     SetStoreFolder("");
     EXPECT_EQ(StoreFolder(), ExtractFilePath(ExecutablePath()));
+}
+
+TEST_F(AddressBook, BothWindowsRenderForALook)
+{
+    WriteText(store, BobAndAlice);
+    Start();
+    Pick("Bob");
+    about->Show();
+    PumpEvents();
+    const std::string folderOut = CARNELO_TEST_OUTPUT;
+    ASSERT_TRUE(SaveFormPng(*form, folderOut + "/main-window.png"));
+    ASSERT_TRUE(SaveFormPng(*about, folderOut + "/about-box.png"));
+    // The labels' texts fit the boxes the layout gives them.
+    for (TLabel* label : {about->Label1, about->l1, about->Label2, about->Label3, about->Label4}) {
+        TBitmap probe(1, 1);
+        probe.Canvas().Font().CopyFrom(&label->Font());
+        EXPECT_LE(probe.Canvas().TextWidth(label->Caption()), label->Width()) << label->Caption();
+    }
 }
