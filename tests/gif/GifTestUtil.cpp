@@ -5,12 +5,22 @@
 #include "tests/support/ByteBuilder.h"
 
 #include <gif_lib.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+namespace {
+// Every test program of the library runs with it started, as the program does.
+class LibraryEnvironment : public testing::Environment {
+    void SetUp() override { StartGIFLibrary(); }
+    void TearDown() override { StopGIFLibrary(); }
+};
+[[maybe_unused]] testing::Environment* const environment = testing::AddGlobalTestEnvironment(new LibraryEnvironment);
+} // namespace
 
 Loaded loadGif(const std::vector<uint8_t>& bytes)
 {
