@@ -343,6 +343,49 @@ TEST_F(AddressBook, FailedNameListRewriteKeepsTheWindowAndStoreOpen)
     EXPECT_NE(File().find("[Items]\nAlice=\nBob=\nFay=\n"), std::string::npos);
 }
 
+// A read-only store whose name list is written differently from what the close would write.
+struct ReadOnlyClose {
+    const char* name;
+    std::string items;     // the stored name list
+    const char* added;     // a contact saved before the store became read-only, if any
+    bool closes;
+    friend void PrintTo(const ReadOnlyClose& c, std::ostream* os) { *os << c.name; }
+};
+
+class ReadOnlyStore : public AddressBook, public testing::WithParamInterface<ReadOnlyClose> {};
+
+TEST_P(ReadOnlyStore, ClosesWhenTheStoredListHoldsTheSameNames)
+{
+    const ReadOnlyClose& c = GetParam();
+    WriteText(store, "[Bob]\n01=555 0101\n[Alice]\n01=555 0202\n" + c.items);
+    Start();
+    if (*c.added) {
+        Command("New");
+        TypeName(c.added);
+        Command("Save");
+    }
+    const std::string before = File();
+    ::chmod(store.c_str(), 0444);
+    EXPECT_EQ(CloseWindow(), c.closes);
+    EXPECT_EQ(File(), before);
+    if (c.closes) {
+        EXPECT_TRUE(dialogs.asked.empty());
+        EXPECT_EQ(form->Store(), nullptr);
+    } else {
+        ASSERT_EQ(dialogs.asked.size(), 1u);
+        EXPECT_EQ(dialogs.asked[0].text, "Ne peut écrire dans " + store + ".");
+        EXPECT_NE(form->Store(), nullptr);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, ReadOnlyStore, testing::Values(
+    ReadOnlyClose{"Reordered", "[Items]\nBob=\nAlice=\n", "", true},
+    ReadOnlyClose{"Spaced", "[Items]\nAlice =\n  Bob=\n", "", true},
+    ReadOnlyClose{"OtherCase", "[items]\nALICE=\nbob=x\n", "", true},
+    ReadOnlyClose{"Bare", "[Items]\n", "", true},
+    ReadOnlyClose{"MissingAName", "[Items]\nBob=\nAlice=\n", "Carl", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(AddressBook, GoButtonOpensOnlyWebAddresses)
 {
     Start();
