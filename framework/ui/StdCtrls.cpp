@@ -8,6 +8,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
@@ -152,10 +153,28 @@ void TEdit::applyPalette()
 
 // ----------------------------------------------------------------------------- TButton
 
+namespace {
+
+// A focused push button takes Enter as it takes Space, in any window; Qt's own button
+// does so only inside a dialog.
+class ButtonWidget final : public QPushButton {
+protected:
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !e->isAutoRepeat()) {
+            click();
+            return;
+        }
+        QPushButton::keyPressEvent(e);
+    }
+};
+
+} // namespace
+
 TButton::TButton(TComponent* owner) : TWinControl(owner)
 {
     SetBounds(0, 0, 75, 25);
-    auto* button = new QPushButton;
+    auto* button = new ButtonWidget;
     QObject::connect(button, &QPushButton::clicked, button, [this] { GuardedCall([this] { Click(); }); });
     AttachWidget(button);
 }
