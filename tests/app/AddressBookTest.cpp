@@ -202,6 +202,43 @@ TEST_F(AddressBook, DeleteAsksAndOnlyYesErases)
     EXPECT_EQ(File(), "[Alice]\n01=555 0202\n02=2 Low Road\n03=\n04=\n[Items]\nAlice=\n");
 }
 
+// How a user may pick a name: from the opened list, or with the arrow keys on the closed box.
+struct PickWay {
+    const char* name;
+    bool arrowKeys;
+    friend void PrintTo(const PickWay& way, std::ostream* os) { *os << way.name; }
+};
+
+class DeleteThenSave : public AddressBook, public testing::WithParamInterface<PickWay> {};
+
+TEST_P(DeleteThenSave, LeavesTheOtherContactAlone)
+{
+    WriteText(store, BobAndAlice);
+    Start();
+    if (GetParam().arrowKeys)
+        PickWithArrowKeys("Bob");
+    else
+        Pick("Bob");
+    ASSERT_EQ(Fields()[0], "555 0101");
+    dialogs.Answer(mrYes);
+    Command("Delete");
+    const std::string afterDelete = "[Alice]\n01=555 0202\n02=2 Low Road\n03=\n04=\n[Items]\nAlice=\nBob=\n";
+    EXPECT_EQ(File(), afterDelete);
+    EXPECT_EQ(form->Cm->ItemIndex(), -1) << "no neighbour takes the deleted name's place";
+    EXPECT_EQ(form->Cm->Text(), "");
+    Command("Save");
+    EXPECT_EQ(File(), afterDelete);
+    dialogs.Answer(mrYes);
+    Command("Delete");
+    EXPECT_EQ(dialogs.asked.back().text, "Are you sure wanna erase \"  \" from the list");
+    EXPECT_EQ(File(), afterDelete);
+    EXPECT_EQ(Names(), std::vector<std::string>{"Alice"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Picks, DeleteThenSave,
+                         testing::Values(PickWay{"FromTheList", false}, PickWay{"WithArrowKeys", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(AddressBook, DeleteWithoutANameOrOfItemsErasesNothing)
 {
     WriteText(store, BobAndAlice);
