@@ -346,8 +346,10 @@ public:
             throw EListError(Format(FrameworkText::ListIndexError, {std::to_string(index)}));
         QComboBox* box = m_combo.box();
         const int shown = box->currentIndex();
-        // The editable box empties only while it still shows the entry that goes.
-        const bool textGoes = shown == index && box->currentText() == box->itemText(index);
+        // The editable box empties when its text names the entry that goes (picked or
+        // typed), unless a shown entry that stays has the same text.
+        const QString text = box->currentText();
+        const bool textGoes = text == box->itemText(index) && (shown == index || box->itemText(shown) != text);
         const int shownAfter = shown == index ? -1 : shown > index ? shown - 1 : shown;
         m_items.erase(m_items.begin() + index);
         change([&] { box->removeItem(index); }, shownAfter, textGoes);

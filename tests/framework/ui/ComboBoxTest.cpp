@@ -150,6 +150,9 @@ TEST_P(ComboBoxInStyle, ListChangesNeverPickAnotherEntry)
     EXPECT_EQ(combo->Text(), "");
     combo->Items().Add("Dora");
     EXPECT_EQ(combo->ItemIndex(), -1) << "the first entry of an empty box is not picked";
+    combo->SetText("Dora");
+    combo->Items().Delete(0);
+    EXPECT_EQ(combo->Text(), "") << "no text names a removed entry";
     EXPECT_TRUE(clicks.empty());
 }
 
