@@ -1,8 +1,7 @@
 #pragma once
 
-#include "framework/core/Exception.h"
 #include "framework/graphics/Bitmap.h"
-#include "framework/graphics/Canvas.h"
+#include "framework/graphics/DeviceContext.h"
 #include "framework/graphics/PixelFormat.h"
 
 #include <cstddef>
@@ -14,29 +13,6 @@ class TPalette;
 
 // Pixel layouts of the DIB toolkit.
 enum TPixelLayout : uint8_t { pxDevice, px1Bit, px4Bit, px8Bit, px15Bit, px16Bit, px24Bit, px32Bit, pxCustom };
-
-// A handle of 0 means the system could not make the object: raises EOutOfResources with
-// the C library's text for the last error, or "Out of system resources" when there is
-// none. Any other handle comes back unchanged.
-template <typename Handle>
-Handle CheckGDIObject(Handle handle)
-{
-    if (!handle)
-        throw EOutOfResources();
-    return handle;
-}
-
-// A memory device context compatible with the screen, for one operation.
-class DeviceContext {
-public:
-    DeviceContext() : m_handle(CheckGDIObject(m_canvas.Handle())) {}
-    TCanvasHandle Handle() const { return m_handle; }
-    TCanvas& Canvas() { return m_canvas; }
-
-private:
-    TCanvas m_canvas;
-    TCanvasHandle m_handle;
-};
 
 // The header of the bitmap as a DIB of the layout's depth (1, 4, 8 or 24 bits; any other
 // layout raises "Unsupported PixelFormat"): a bitmap that is a DIB section lends its own

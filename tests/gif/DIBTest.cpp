@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstring>
 #include <thread>
 
@@ -100,15 +99,6 @@ TEST(DIBHelpers, PalettesCopyAndConvertToColourTables)
     uint8_t entries[] = {1, 2, 3, 4, 5, 6, 7, 8};
     PaletteToColorTable(entries, 2);
     EXPECT_EQ(std::vector<uint8_t>(entries, entries + 8), (std::vector<uint8_t>{3, 2, 1, 0, 7, 6, 5, 0}));
-}
-
-TEST(DIBHelpers, CheckGDIObjectReportsTheLastSystemError)
-{
-    EXPECT_EQ(CheckGDIObject(TCanvasHandle(0x1234)), TCanvasHandle(0x1234));
-    errno = EMFILE;
-    EXPECT_EQ(messageOf<EOutOfResources>([] { CheckGDIObject(TCanvasHandle(0)); }), std::strerror(EMFILE));
-    errno = 0;
-    EXPECT_EQ(messageOf<EOutOfResources>([] { CheckGDIObject(TCanvasHandle(0)); }), "Out of system resources");
 }
 
 TEST(DIBReader, ReadsAnyFormatAsBgrRowsTopFirst)
