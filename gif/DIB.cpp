@@ -2,7 +2,6 @@
 
 #include "framework/core/Stream.h"
 #include "framework/graphics/Palette.h"
-#include "gif/ColorText.h"
 #include "gif/GIFException.h"
 
 #include <algorithm>

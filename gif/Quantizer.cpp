@@ -1,7 +1,6 @@
 #include "gif/Quantizer.h"
 
 #include "framework/graphics/Palette.h"
-#include "gif/ColorText.h"
 #include "gif/DIB.h"
 #include "gif/GIFException.h"
 

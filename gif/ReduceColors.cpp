@@ -3,7 +3,6 @@
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Palette.h"
 #include "gif/ColorLookup.h"
-#include "gif/ColorText.h"
 #include "gif/DIB.h"
 #include "gif/FixedPalettes.h"
 #include "gif/GIFException.h"
