@@ -1,6 +1,5 @@
 #include "framework/ui/QtSupport.h"
 
-#include "framework/graphics/QtFont.h"
 #include "framework/ui/Controls.h"
 #include "framework/ui/Forms.h"
 
@@ -10,11 +9,6 @@
 namespace {
 constexpr const char* ControlProperty = "carneloControl";
 } // namespace
-
-QFont toQtFont(const TFont& font)
-{
-    return QtFontFor(font);
-}
 
 TForm* formOfWidget(const QWidget* widget)
 {
