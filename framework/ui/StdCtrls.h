@@ -1,13 +1,12 @@
 #pragma once
 
 #include "framework/core/Strings.h"
+#include "framework/graphics/DrawStyles.h"
 #include "framework/ui/Controls.h"
 
 #include <memory>
 
 class QComboBox;
-
-enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
 
 // A text label painted on the form's surface. Transparent lets the surface show around
 // the text; "&" underlines the next character unless ShowAccelChar is off.
