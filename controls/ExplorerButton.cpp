@@ -1,6 +1,7 @@
 #include "controls/ExplorerButton.h"
 
 #include "framework/core/Stream.h"
+#include "framework/core/Strings.h"
 #include "framework/core/TextCompare.h"
 #include "framework/graphics/Bitmap.h"
 #include "framework/ui/Application.h"
@@ -8,38 +9,6 @@
 #include "framework/ui/Menus.h"
 
 namespace {
-
-std::string utf8Of(char32_t c)
-{
-    std::string out;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
-
-size_t utf8Length(unsigned char lead)
-{
-    if (lead >= 0xF0)
-        return 4;
-    if (lead >= 0xE0)
-        return 3;
-    if (lead >= 0xC0)
-        return 2;
-    return 1;
-}
 
 // The character after the first "&" that marks one, as UTF-8; empty when there is none.
 std::string acceleratorOf(const std::string& caption)
@@ -51,7 +20,7 @@ std::string acceleratorOf(const std::string& caption)
             ++i;
             continue;
         }
-        return caption.substr(i + 1, utf8Length(static_cast<unsigned char>(caption[i + 1])));
+        return caption.substr(i + 1, utf8SequenceLength(static_cast<unsigned char>(caption[i + 1])));
     }
     return {};
 }

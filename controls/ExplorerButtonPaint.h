@@ -1,8 +1,8 @@
 #pragma once
 
 #include "controls/ExplorerButtonLayout.h"
+#include "framework/graphics/DrawStyles.h"
 #include "framework/graphics/GraphicsObjects.h"
-#include "framework/ui/ExtCtrls.h"
 
 #include <string>
 

@@ -32,7 +32,7 @@ public:
         std::unique_ptr<TPalette> palette;
         if (!m_source.palette.empty())
             palette = std::make_unique<TPalette>(m_source.palette);
-        TDIBWriter writer(*result.bitmap, px8Bit, m_source.width, m_source.height, palette.get());
+        TDIBWriter writer(*result.bitmap, TPixelFormat::pf8bit, m_source.width, m_source.height, palette.get());
         const bool completed = m_source.dithering ? dithered(writer) : direct(writer);
         if (!completed)
             return {};

@@ -12,6 +12,7 @@
 #include "gif/Painter.h"
 #include "gif/StreamHelpers.h"
 #include "gif/SubImage.h"
+#include "gif/Trailer.h"
 
 #include <algorithm>
 

@@ -3,7 +3,6 @@
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Palette.h"
 #include "gif/ColorLookup.h"
-#include "gif/ColorText.h"
 #include "gif/DIB.h"
 #include "gif/FixedPalettes.h"
 #include "gif/GIFException.h"
@@ -68,14 +67,14 @@ std::unique_ptr<TBitmap> ReduceColors(const TBitmap& bitmap, TReductionMethod re
     if (width <= 0 || height <= 0)
         return result;
 
-    TDIBReader reader(bitmap, px24Bit);
+    TDIBReader reader(bitmap, TPixelFormat::pf24bit);
     const std::unique_ptr<TPalette> target =
         targetPalette(bitmap, reader, reductionMethod, palette, reductionBitDepth);
     const std::unique_ptr<TColorLookup> lookup = lookupFor(reductionMethod, target.get());
     if (lookup->Colors() == 0)
         return result;
     const std::unique_ptr<TDitherEngine> engine = CreateDitherEngine(ditherMethod, width, *lookup);
-    TDIBWriter writer(*result, px8Bit, width, height, target.get());
+    TDIBWriter writer(*result, TPixelFormat::pf8bit, width, height, target.get());
 
     for (int y = 0; y < height; ++y) {
         const uint8_t* source = reader.ScanLineAt(y);

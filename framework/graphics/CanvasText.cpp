@@ -2,7 +2,6 @@
 
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/PixelCodec.h"
-#include "framework/graphics/QtFont.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -296,7 +295,9 @@ int TCanvas::TextHeight(const std::string& text)
     return TextExtent(text).y;
 }
 
-QFont QtFontFor(const TFont& font)
+// The user-interface layer declares this among its Qt conversions: widgets take the font
+// the canvas draws with, and no graphics header has to carry Qt's font type.
+QFont toQtFont(const TFont& font)
 {
     return qtFont(font);
 }

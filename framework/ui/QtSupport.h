@@ -50,6 +50,7 @@ inline QColor toQtColor(TColor color)
 }
 
 // The Qt font the raster core draws a TFont with, so widgets and canvas text match.
+// Defined by the canvas's text drawing, which owns the mapping of faces and heights.
 QFont toQtFont(const TFont& font);
 
 // The shift state of a Qt input event.
