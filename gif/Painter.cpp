@@ -29,6 +29,8 @@ struct TGIFPainter::Pass {
 
 namespace {
 
+std::atomic<int> g_painters{0};
+
 // Puts a flag back as it was on every path.
 class FlagScope {
 public:
@@ -86,6 +88,7 @@ TGIFPainter::TGIFPainter(TGIFDrawFlags flags, const TRect& rect, TCanvas& canvas
         m_frameBuffer->Canvas().CopyRect(whole, canvas, rect);
         m_previousBuffer = newBuffer(true);
     }
+    ++g_painters;
 }
 
 TGIFPainter::TGIFPainter(TGIFPainter*& reference, TGIFDrawFlags flags, const TRect& rect, TCanvas& canvas,
@@ -100,6 +103,12 @@ TGIFPainter::~TGIFPainter()
 {
     if (!Threaded())
         painterDone();
+    --g_painters;
+}
+
+int TGIFPainter::Count()
+{
+    return g_painters;
 }
 
 std::unique_ptr<TBitmap> TGIFPainter::newBuffer(bool withBackground)
@@ -133,6 +142,8 @@ void TGIFPainter::Stop()
 
 void TGIFPainter::LoseImage()
 {
+    if (m_reference && *m_reference == this)
+        *m_reference = nullptr;
     m_image = nullptr;
     m_reference = nullptr;
     Terminate();
@@ -195,8 +206,8 @@ void TGIFPainter::paintLoop()
 {
     try {
         syncCall([this] {
-            if (m_flags & dfCheckCanvas)
-                m_savedCanvasHandle = canvasGone() ? 0 : m_canvas->Handle();
+            if ((m_flags & dfCheckCanvas) && !m_canvasAlive.expired())
+                m_savedCanvasHandle = m_canvas->Handle();
         });
         m_restart = true;
         while (m_restart && !Terminated()) {

@@ -91,6 +91,9 @@ public:
     TNotifyEvent OnPaintLoop;
     TNotifyEvent OnPaintEnd;
 
+    // Painters that exist, abandoned ones included: a program ends with none.
+    static int Count();
+
 protected:
     void Run() override;
 

@@ -61,6 +61,12 @@ void YieldThread()
     std::this_thread::yield();
 }
 
+int PendingSynchronizeCalls()
+{
+    std::scoped_lock lock(g_mutex);
+    return static_cast<int>(g_queue.size());
+}
+
 void SetSynchronizeWakeHook(std::function<void()> hook)
 {
     std::scoped_lock lock(g_mutex);

@@ -104,6 +104,9 @@ std::unique_ptr<T> MakeThread(bool createSuspended, Args&&... args)
 // Waits up to timeoutMs for a first call. Returns whether any call ran.
 bool CheckSynchronize(uint32_t timeoutMs = 0);
 
+// Synchronised calls queued and not yet taken by the UI thread.
+int PendingSynchronizeCalls();
+
 // Called (from any thread) whenever a synchronised call is queued, so the UI event loop
 // can wake up and run CheckSynchronize.
 void SetSynchronizeWakeHook(std::function<void()> hook);
