@@ -31,6 +31,13 @@ private:
     bool& m_flag;
 };
 
+// A wait for a threaded painter can end only on the user-interface thread, while the
+// program goes on, and not from inside that painter's own synchronised call.
+bool waitCannotEnd(const TGIFPainter& painter)
+{
+    return !IsMainThread() || ApplicationTerminated() || painter.InSynchronizedCall();
+}
+
 } // namespace
 
 bool TGIFImage::UsesDithering() const
@@ -160,7 +167,7 @@ void TGIFImage::StopPainting()
             if (!painter->Threaded())
                 break;
             // A wait that could never end lets the painter go instead.
-            if (!IsMainThread() || ApplicationTerminated() || painter->InSynchronizedCall()) {
+            if (waitCannotEnd(*painter)) {
                 abandonPainter(painter);
                 break;
             }
@@ -179,13 +186,12 @@ void TGIFImage::StopAllPainting()
         bool waiting = false;
         {
             auto locked = shared->painters.Lock();
-            const bool mustAbandon = !IsMainThread() || ApplicationTerminated();
             for (int i = locked->Count() - 1; i >= 0; --i) {
                 TGIFPainter* painter = locked.List()[i];
                 painter->Stop();
                 if (!painter->Threaded())
                     continue;
-                if (mustAbandon || painter->InSynchronizedCall())
+                if (waitCannotEnd(*painter))
                     abandonPainter(painter);
                 else
                     waiting = true;

@@ -4,7 +4,7 @@
 #include "framework/ui/Application.h"
 #include "framework/ui/Menus.h"
 #include "framework/ui/StdCtrls.h"
-#include "gif/GIFImage.h"
+#include "tests/support/GifLibraryEnvironment.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -13,15 +13,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
-
-namespace {
-// The program starts the GIF library before its windows; so do its tests.
-class LibraryEnvironment : public testing::Environment {
-    void SetUp() override { StartGIFLibrary(); }
-    void TearDown() override { StopGIFLibrary(); }
-};
-[[maybe_unused]] testing::Environment* const environment = testing::AddGlobalTestEnvironment(new LibraryEnvironment);
-} // namespace
 
 void AddressBook::SetUp()
 {

@@ -17,7 +17,6 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 namespace {
 
@@ -27,20 +26,6 @@ struct Reference {
     int width = 0, height = 0;
     std::vector<Screen> frames;
 };
-
-struct MemoryReader {
-    const std::vector<uint8_t>* bytes;
-    size_t position = 0;
-};
-
-int readMemory(GifFileType* gif, GifByteType* out, int count)
-{
-    auto* reader = static_cast<MemoryReader*>(gif->UserData);
-    const size_t n = std::min(size_t(count), reader->bytes->size() - reader->position);
-    std::memcpy(out, reader->bytes->data() + reader->position, n);
-    reader->position += n;
-    return int(n);
-}
 
 std::vector<TColor> colorsOf(const ColorMapObject* map)
 {
@@ -54,15 +39,9 @@ std::vector<TColor> colorsOf(const ColorMapObject* map)
 // honourTransparency: false draws transparent pixels in their colour.
 std::unique_ptr<Reference> compose(const std::vector<uint8_t>& bytes, bool honourTransparency = true)
 {
-    MemoryReader reader{&bytes};
-    int error = 0;
-    GifFileType* gif = DGifOpen(&reader, readMemory, &error);
+    const auto gif = giflibRead(bytes);
     if (!gif)
         return nullptr;
-    if (DGifSlurp(gif) != GIF_OK) {
-        DGifCloseFile(gif, &error);
-        return nullptr;
-    }
     auto result = std::make_unique<Reference>();
     const int w = result->width = gif->SWidth, h = result->height = gif->SHeight;
     const std::vector<TColor> global = colorsOf(gif->SColorMap);
@@ -99,7 +78,6 @@ std::unique_ptr<Reference> compose(const std::vector<uint8_t>& bytes, bool honou
             screen = before;
         }
     }
-    DGifCloseFile(gif, &error);
     return result;
 }
 
@@ -255,53 +233,50 @@ TEST(Composition, IndicesBeyondTheColourMapAreBlack)
     expectComposedLikeReference(gif);
 }
 
+// Plays the file once onto a canvas of the given size filled with fill, at area, and
+// compares each painted frame with the reference there. Returns the frames painted.
+int playAgainstReference(const std::vector<uint8_t>& bytes, TGIFDrawFlags flags, int width, int height,
+                         const TRect& area, TColor fill, const std::function<void(TGIFPainter&)>& check = {})
+{
+    auto reference = compose(bytes, (flags & dfTransparent) != 0);
+    Loaded loaded = loadGif(bytes);
+    loaded->SetDrawFlags(0);
+    loaded->SetAnimationRate(-1);
+    TBitmap canvas(width, height);
+    canvas.Canvas().Brush().SetColor(fill);
+    canvas.Canvas().FillRect(Rect(0, 0, width, height));
+    TGIFPainter painter(flags | dfAnimate | dfDirect, area, canvas.Canvas(), *loaded.image);
+    if (check)
+        check(painter);
+    int k = 0;
+    painter.OnFramePainted = [&](TObject*) {
+        EXPECT_EQ(difference(canvas, reference->frames[size_t(k)], reference->width, reference->height, area.left,
+                             area.top),
+                  "")
+            << "frame " << k;
+        ++k;
+    };
+    painter.Play();
+    return k;
+}
+
 TEST(Composition, RestoringToBackgroundWithoutTransparencyFillsTheBackgroundColour)
 {
     ImageSpec spec{8, 6, kColours, {disposed(patterned(1, 1, 6, 4, 0), 2, 2), disposed(patterned(0, 0, 4, 4, 4), 2, 5),
                                     disposed(patterned(3, 2, 5, 4, 1), 1)}, -1, 7};
-    const std::vector<uint8_t> bytes = bytesOf(spec);
-    auto reference = compose(bytes, false);
-    Loaded loaded = loadGif(bytes);
-    loaded->SetDrawFlags(0);
-    loaded->SetAnimationRate(-1);
-    TBitmap screen(8, 6);
-    screen.Canvas().Brush().SetColor(kColours[7]);
-    screen.Canvas().FillRect(Rect(0, 0, 8, 6));
-    TGIFPainter painter(dfAnimate | dfDirect, Rect(0, 0, 8, 6), screen.Canvas(), *loaded.image);
-    ASSERT_NE(painter.FrameBuffer(), nullptr);
-    EXPECT_EQ(painter.BackgroundSave(), nullptr);
-    int k = 0;
-    painter.OnFramePainted = [&](TObject*) {
-        EXPECT_EQ(difference(screen, reference->frames[size_t(k)], 8, 6), "") << "frame " << k;
-        ++k;
-    };
-    painter.Play();
-    EXPECT_EQ(k, 3);
+    const int painted = playAgainstReference(bytesOf(spec), 0, 8, 6, Rect(0, 0, 8, 6), kColours[7], [](TGIFPainter& p) {
+        EXPECT_NE(p.FrameBuffer(), nullptr);
+        EXPECT_EQ(p.BackgroundSave(), nullptr);
+    });
+    EXPECT_EQ(painted, 3);
 }
 
 TEST(Composition, APainterAwayFromTheCanvasOriginRestoresInItsOwnArea)
 {
     ImageSpec spec{8, 6, kColours, {disposed(patterned(0, 0, 8, 6, 0), 1), disposed(patterned(1, 1, 4, 4, 4), 2, 4),
                                     disposed(patterned(3, 2, 4, 3, 1), 1)}};
-    const std::vector<uint8_t> bytes = bytesOf(spec);
-    for (const bool transparent : {true, false}) {
-        auto reference = compose(bytes, transparent);
-        Loaded loaded = loadGif(bytes);
-        loaded->SetDrawFlags(0);
-        loaded->SetAnimationRate(-1);
-        TBitmap canvas(20, 16);
-        canvas.Canvas().Brush().SetColor(kColours[0]);
-        canvas.Canvas().FillRect(Rect(0, 0, 20, 16));
-        TGIFPainter painter(dfAnimate | dfDirect | (transparent ? dfTransparent : 0), Rect(5, 7, 13, 13),
-                            canvas.Canvas(), *loaded.image);
-        int k = 0;
-        painter.OnFramePainted = [&](TObject*) {
-            EXPECT_EQ(difference(canvas, reference->frames[size_t(k)], 8, 6, 5, 7), "") << "frame " << k;
-            ++k;
-        };
-        painter.Play();
-        EXPECT_EQ(k, 3);
-    }
+    for (const TGIFDrawFlags flags : {TGIFDrawFlags(dfTransparent), TGIFDrawFlags(0)})
+        EXPECT_EQ(playAgainstReference(bytesOf(spec), flags, 20, 16, Rect(5, 7, 13, 13), kColours[0]), 3);
 }
 
 TEST(Composition, StopsWhenTheCallerSaysSoAndLeavesTheRateAlone)
