@@ -1,6 +1,7 @@
 #include "framework/ui/Controls.h"
 
 #include "framework/graphics/Bitmap.h"
+#include "framework/graphics/FontDescription.h"
 #include "framework/ui/Application.h"
 #include "framework/ui/Forms.h"
 #include "framework/ui/Menus.h"
@@ -388,7 +389,7 @@ void TWinControl::AttachWidget(QWidget* widget)
     setControlOfWidget(widget, this);
     if (!IsTopLevel())
         widget->installEventFilter(&enterFilter());
-    widget->setFont(toQtFont(Font()));
+    widget->setFont(toQtFont(DescribeFont(Font())));
     if (Parent() && Parent()->Widget())
         widget->setParent(Parent()->Widget());
     widget->setGeometry(Left(), Top(), Width(), Height());
@@ -446,7 +447,7 @@ void TWinControl::Repaint()
 void TWinControl::FontChanged()
 {
     if (QWidget* w = Widget())
-        w->setFont(toQtFont(Font()));
+        w->setFont(toQtFont(DescribeFont(Font())));
 }
 
 void TWinControl::ColorChanged()
