@@ -77,6 +77,9 @@ enum class TComboBoxStyle { csDropDown, csDropDownList, csOwnerDrawFixed };
 // and a focus rectangle round the focused one. Changing the style rebuilds the box: the
 // entries stay, none is selected, and the text shown is handed to the new box, where
 // the editable style shows it and the pick list (nothing selected) shows none.
+// Removing the shown entry leaves none selected and no text; adding or removing others
+// keeps the shown entry and what was typed. The list drops down below the box (above
+// without room), as wide as the box, with at most DropDownCount entries.
 // Picking an entry (mouse, arrow keys, first letter) makes it the text, then fires OnClick.
 class TComboBox : public TWinControl {
     CARNELO_CLASS(TComboBox, TWinControl)

@@ -187,6 +187,29 @@ TEST(Edit, ReadOnlyFieldKeepsTextButRefusesTyping)
     EXPECT_EQ(edit->Text(), "");
 }
 
+TEST(Button, EnterReturnAndSpaceClickTheFocusedButton)
+{
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 200, 100);
+    std::vector<std::string> clicks;
+    auto makeButton = [&](const char* caption, int left) {
+        auto* button = new TButton(&form);
+        button->SetBounds(left, 8, 60, 25);
+        button->SetCaption(caption);
+        button->SetParent(&form);
+        button->OnClick = [&clicks, caption](TObject*) { clicks.push_back(caption); };
+        return button;
+    };
+    TButton* ok = makeButton("Ok", 8);
+    makeButton("Other", 80);
+    ShowAndActivate(form);
+    ok->SetFocus();
+    PumpEvents();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space})
+        QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_EQ(clicks, (std::vector<std::string>{"Ok", "Ok", "Ok"}));
+}
+
 TEST(Form, PendingMessagesCanBeHandledFromInsideAPaint)
 {
     TForm form(nullptr);
