@@ -279,6 +279,28 @@ TEST(Composition, APainterAwayFromTheCanvasOriginRestoresInItsOwnArea)
         EXPECT_EQ(playAgainstReference(bytesOf(spec), flags, 20, 16, Rect(5, 7, 13, 13), kColours[0]), 3);
 }
 
+TEST(Composition, AnAnimationWithoutColourTablesComposesBlack)
+{
+    auto image = buildImage({4, 2, {}, {disposed(patterned(0, 0, 4, 2, 0), 2), disposed(patterned(1, 0, 2, 2, 0), 3)}});
+    image->SetDrawFlags(0);
+    const int count = ComposeFrames(*image, [](int, const TBitmap& screen) {
+        EXPECT_EQ(pixelAt(screen, 1, 1), clBlack);
+        return true;
+    });
+    EXPECT_EQ(count, 2);
+    EXPECT_NE(image->Bitmap(), nullptr);
+}
+
+TEST(Composition, AScreenBeyondThePixelBudgetIsRefusedBeforeAllocating)
+{
+    Loaded loaded = loadGif(ByteBuilder(gifHeader(65535, 65535, 2))
+                                .raw(imageDescriptor(0, 0, 1, 1).bytes())
+                                .raw(LzwCodes(2).add({4, 1, 5}).imageData())
+                                .u8(0x3B));
+    ASSERT_EQ(loaded.error, "");
+    EXPECT_THROW(ComposeFrames(*loaded.image, {}), EOutOfMemory);
+}
+
 TEST(Composition, StopsWhenTheCallerSaysSoAndLeavesTheRateAlone)
 {
     Loaded loaded = loadGif(readDataFile("animated-red-blue.gif"));

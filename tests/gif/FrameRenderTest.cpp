@@ -11,6 +11,7 @@
 #include "gif/GIFException.h"
 #include "gif/Header.h"
 #include "gif/ImageList.h"
+#include "gif/Painter.h"
 #include "gif/SubImage.h"
 #include "tests/support/ByteBuilder.h"
 
@@ -192,6 +193,8 @@ TEST(FrameRendering, AScreenWithoutAreaDrawsNothingAndScalesToNothing)
     loaded->Draw(target->Canvas(), Rect(0, 0, 8, 8));
     frameOf(*loaded.image).DrawFrame(target->Canvas(), Rect(0, 0, 8, 8), true, false);
     EXPECT_EQ(pixelAt(*target, 0, 0), clBlack);
+    TGIFPainter* painter = nullptr;
+    EXPECT_EQ(loaded->StartPainting(painter, target->Canvas(), dfAnimate, Rect(0, 0, 8, 8)), nullptr);
 }
 
 struct DitherCase {

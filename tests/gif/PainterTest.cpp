@@ -398,6 +398,36 @@ TEST_F(Painting, DrawWaitsForTheFirstFrameAndShowsTheBuffer)
     EXPECT_EQ(image->Painter(), direct) << "the same canvas and rectangle keep their painter";
     image->StopAllPainting();
     EXPECT_EQ(image->Painter(), nullptr);
+
+    // Into an empty rectangle a buffered animation still plays on its whole buffer.
+    image->SetDrawFlags(kDefault);
+    image->DropBitmap();
+    image->Draw(other.Canvas(), Rect(3, 3, 3, 8));
+    EXPECT_NE(image->Painter(), nullptr);
+    image->StopAllPainting();
+}
+
+TEST_F(Painting, FramesRenderedAheadReportOnTheUserInterfaceThreadInOrder)
+{
+    auto image = animation(3, 5);
+    std::vector<std::string> reports;
+    image->OnProgressStep = [&](TObject* sender, TProgressStage stage, uint8_t percent, bool, const TRect&,
+                                const std::string& message) {
+        EXPECT_TRUE(IsMainThread());
+        int frame = -1;
+        for (int i = 0; i < image->Images().Count(); ++i)
+            if (&image->Images().Items(i) == sender)
+                frame = i;
+        reports.push_back(message + std::to_string(frame) + ":" + std::to_string(int(stage)) + "/" + std::to_string(percent));
+    };
+    record(*image);
+    play(*image, kDefault, [&] { return !named("end").empty(); });
+    // Frame 0 renders as it is first drawn, the later ones ahead of their delay.
+    EXPECT_EQ(reports, (std::vector<std::string>{"Rendering...0:0/0", "Rendering...0:1/0", "Rendering...0:2/100",
+                                                 "Rendering...1:0/0", "Rendering...1:1/0", "Rendering...1:2/100",
+                                                 "Rendering...2:0/0", "Rendering...2:1/0", "Rendering...2:2/100"}));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NE(image->Images().Items(i).Bitmap(), nullptr);
 }
 
 TEST_F(Painting, StopEndsAPainterThatWaitsWithoutTheClockMoving)
