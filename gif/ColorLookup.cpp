@@ -43,28 +43,32 @@ NearestColorLookup::NearestColorLookup(const TPalette* palette)
 {
     if (palette)
         palette->GetEntries(0, Colors(), m_entries.data());
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        m_doubled[0][i] = float(2 * m_entries[i].peRed);
+        m_doubled[1][i] = float(2 * m_entries[i].peGreen);
+        m_doubled[2][i] = float(2 * m_entries[i].peBlue);
+    }
 }
 
 int32_t NearestColorLookup::listCandidates(size_t cell)
 {
     // In doubled coordinates the cell's centre is whole: side s from 2c to 2c + 2(s - 1).
     constexpr int side = 1 << CellShift;
-    const int centre[3] = {int((cell >> (2 * CellBits)) << CellShift) * 2 + side - 1,
-                           int(((cell >> CellBits) & ((1 << CellBits) - 1)) << CellShift) * 2 + side - 1,
-                           int((cell & ((1 << CellBits) - 1)) << CellShift) * 2 + side - 1};
+    const float centre[3] = {float(int((cell >> (2 * CellBits)) << CellShift) * 2 + side - 1),
+                             float(int(((cell >> CellBits) & ((1 << CellBits) - 1)) << CellShift) * 2 + side - 1),
+                             float(int((cell & ((1 << CellBits) - 1)) << CellShift) * 2 + side - 1)};
     const double radius = std::sqrt(3.0) * (side - 1) / 2;
-    std::array<int, 256> distance2{}; // to the centre, in doubled coordinates
-    int nearest2 = 1 << 30;
-    for (int i = 0; i < Colors(); ++i) {
-        const TPaletteEntry& e = m_entries[size_t(i)];
-        const int dr = 2 * e.peRed - centre[0], dg = 2 * e.peGreen - centre[1], db = 2 * e.peBlue - centre[2];
-        distance2[size_t(i)] = dr * dr + dg * dg + db * db;
-        nearest2 = std::min(nearest2, distance2[size_t(i)]);
+    std::array<float, 256> distance2; // to the centre, in doubled coordinates
+    for (size_t i = 0; i < 256; ++i) {
+        const float dr = m_doubled[0][i] - centre[0], dg = m_doubled[1][i] - centre[1],
+                    db = m_doubled[2][i] - centre[2];
+        distance2[i] = dr * dr + dg * dg + db * db;
     }
+    const float nearest2 = *std::min_element(distance2.begin(), distance2.begin() + std::max(Colors(), 1));
     // Any colour of the cell is within radius of the centre, so an entry farther than
     // the nearest one's distance plus twice that can never win.
     const double reach = std::sqrt(double(nearest2)) / 2 + 2 * radius + 1e-9;
-    const double reach2 = 4 * reach * reach;
+    const auto reach2 = float(4 * reach * reach);
     std::array<uint8_t, 256> listed{};
     int count = 0;
     for (int i = 0; i < Colors(); ++i)

@@ -112,6 +112,9 @@ private:
     int32_t listCandidates(size_t cell);
 
     std::array<TPaletteEntry, 256> m_entries{};
+    // The entries' channels, doubled, one array each, so that the listing loop runs in
+    // vector registers; floats hold every sum of squares of it exactly.
+    std::array<std::array<float, 256>, 3> m_doubled{};
     std::vector<int32_t> m_cellStart;
     std::vector<Candidate> m_candidates;
 };

@@ -13,8 +13,8 @@
 namespace {
 
 // Refinement ends when a pass lowers the error by less than this share of it; later
-// passes would move the result by less than a hundredth of a decibel.
-constexpr double SettledShare = 1e-4;
+// passes would add a few hundredths of a decibel at most.
+constexpr double SettledShare = 2e-4;
 constexpr int MaxPasses = 100;
 // Points are assigned in fixed chunks, so the sums come out the same for any number of
 // threads; at most MaxChunks keep the per-chunk cluster sums small.
@@ -36,18 +36,26 @@ struct Moments {
     int64_t squares = 0; // of every channel, weighted
     int64_t points = 0;  // how many points of the histogram were added
 
-    void add(const Moments& o, int sign = 1)
+    void add(const Moments& o)
     {
-        weight += sign * o.weight;
+        weight += o.weight;
         for (size_t k = 0; k < 3; ++k)
-            sum[k] += sign * o.sum[k];
-        squares += sign * o.squares;
-        points += sign * o.points;
+            sum[k] += o.sum[k];
+        squares += o.squares;
+        points += o.points;
+    }
+    void remove(const Moments& o)
+    {
+        weight -= o.weight;
+        for (size_t k = 0; k < 3; ++k)
+            sum[k] -= o.sum[k];
+        squares -= o.squares;
+        points -= o.points;
     }
     Moments operator-(const Moments& o) const
     {
         Moments m = *this;
-        m.add(o, -1);
+        m.remove(o);
         return m;
     }
     Vec mean() const
@@ -65,11 +73,17 @@ struct Moments {
     }
 };
 
+uint8_t rounded(double v)
+{
+    return uint8_t(std::clamp(v + 0.5, 0.0, 255.0));
+}
+
 // A colour of the histogram, or the colours of one grid cell taken together.
 struct Point {
-    Moments moments; // points 1
-    Vec at;          // the mean
-    double spread;   // the squared error around the mean
+    Moments moments;  // points 1
+    Vec at;           // the mean
+    double spread;    // the squared error around the mean
+    uint8_t level[3]; // the mean rounded, channel by channel
 
     // The squared error of its pixels served by the colour c.
     double errorAt(const Vec& c) const { return spread + double(moments.weight) * distance2(at, c); }
@@ -125,7 +139,8 @@ std::vector<Point> pointsOf(std::span<const ColorCount> histogram)
             }
         }
         m.points = 1;
-        points.push_back({m, m.mean(), m.spread()});
+        const Vec at = m.mean();
+        points.push_back({m, at, m.spread(), {rounded(at[0]), rounded(at[1]), rounded(at[2])}});
     }
     return points;
 }
@@ -138,33 +153,38 @@ std::vector<Vec> cutInitialCentres(std::vector<Point>& points, int count, std::v
     struct Box {
         size_t begin, end;
         Moments moments;
+        double spread;
     };
-    auto level = [](const Point& p, int axis) { return int(std::lround(p.at[size_t(axis)])); };
     Moments all;
     for (const Point& p : points)
         all.add(p.moments);
-    std::vector<Box> boxes{{0, points.size(), all}};
-    std::vector<Moments> buckets(3 * 256);
+    std::vector<Box> boxes{{0, points.size(), all, all.spread()}};
+    std::array<std::array<Moments, 256>, 3> buckets{};
     while (boxes.size() < size_t(count)) {
         // Boxes of one point cannot split.
         Box* widest = nullptr;
         for (Box& box : boxes)
-            if (box.end - box.begin > 1 && (!widest || box.moments.spread() > widest->moments.spread()))
+            if (box.end - box.begin > 1 && box.spread >= 0 && (!widest || box.spread > widest->spread))
                 widest = &box;
         if (!widest)
             break;
-        std::fill(buckets.begin(), buckets.end(), Moments{});
+        std::array<int, 3> lowest{255, 255, 255}, highest{0, 0, 0};
         for (size_t i = widest->begin; i < widest->end; ++i)
-            for (int axis = 0; axis < 3; ++axis)
-                buckets[size_t(axis * 256 + level(points[i], axis))].add(points[i].moments);
+            for (size_t axis = 0; axis < 3; ++axis) {
+                const int value = points[i].level[axis];
+                buckets[axis][size_t(value)].add(points[i].moments);
+                lowest[axis] = std::min(lowest[axis], value);
+                highest[axis] = std::max(highest[axis], value);
+            }
         double bestCost = std::numeric_limits<double>::infinity();
-        int bestAxis = -1, bestValue = 0;
+        size_t bestAxis = 0;
+        int bestValue = 0;
         Moments bestLow;
-        for (int axis = 0; axis < 3; ++axis) {
+        for (size_t axis = 0; axis < 3; ++axis) {
             Moments low;
-            for (int value = 0; value < 255; ++value) {
-                low.add(buckets[size_t(axis * 256 + value)]);
-                if (low.points == 0 || low.points == widest->moments.points)
+            for (int value = lowest[axis]; value < highest[axis]; ++value) {
+                low.add(buckets[axis][size_t(value)]);
+                if (low.points == 0)
                     continue;
                 const double cost = low.spread() + (widest->moments - low).spread();
                 if (cost < bestCost) {
@@ -174,13 +194,20 @@ std::vector<Vec> cutInitialCentres(std::vector<Point>& points, int count, std::v
                     bestLow = low;
                 }
             }
+            std::fill(buckets[axis].begin() + lowest[axis], buckets[axis].begin() + highest[axis] + 1, Moments{});
+        }
+        // Points of one box may share every level when a coarse grid rounds them alike.
+        if (!std::isfinite(bestCost)) {
+            widest->spread = -1;
+            continue;
         }
         const auto first = points.begin() + ptrdiff_t(widest->begin);
         const auto middle = std::partition(first, points.begin() + ptrdiff_t(widest->end),
-                                           [&](const Point& p) { return level(p, bestAxis) <= bestValue; });
-        const Box high{size_t(middle - points.begin()), widest->end, widest->moments - bestLow};
-        *widest = {widest->begin, high.begin, bestLow};
-        boxes.push_back(high);
+                                           [&](const Point& p) { return p.level[bestAxis] <= bestValue; });
+        const Moments high = widest->moments - bestLow;
+        const Box upper{size_t(middle - points.begin()), widest->end, high, high.spread()};
+        *widest = {widest->begin, upper.begin, bestLow, bestLow.spread()};
+        boxes.push_back(upper);
     }
     std::vector<Vec> centres;
     box.resize(points.size());
@@ -197,15 +224,16 @@ struct NearestTwo {
     double second = 0;
 };
 
-// Each centre's other centres, nearest first, with the largest move any of the first n of
-// them made in the last recentring. A point at distance d from its centre can only be
-// nearer to a centre less than 2d from that one: a search that starts from the point's
-// own centre ends after a few of them, and only their moves can have brought one nearer.
+// Each centre's nearest other centres, nearest first, with the largest move any of the
+// first n of them made in the last recentring. A point at distance d from its centre can
+// only be nearer to a centre less than 2d from that one: a search that starts from the
+// point's own centre ends after a few of them, and only their moves can have brought one
+// nearer.
 class NeighbourLists {
 public:
     explicit NeighbourLists(size_t count)
-        : m_count(count), m_others(count - 1), m_order(count * m_others), m_apart(m_order.size()),
-          m_movedSoFar(m_order.size()), m_distances(count * count)
+        : m_count(count), m_others(count - 1), m_listed(std::min(Listed, m_others)), m_order(count * m_others),
+          m_apart2(count * m_listed), m_movedSoFar(m_apart2.size()), m_distances(count * count)
     {
         for (size_t k = 0; k < count; ++k)
             for (size_t j = 0, n = 0; j < count; ++j)
@@ -213,29 +241,37 @@ public:
                     m_order[k * m_others + n++] = uint8_t(j);
     }
 
-    // Sorts the lists for the centres' new places; after the first time the order of the
-    // pass before is nearly right already, and insertion sort has little to do.
+    // Lists the neighbours at the centres' new places; drift is how far each moved. Each
+    // centre's order of the pass before is nearly right: its head is sorted again, and
+    // any centre of the rest nearer than the head's last takes that one's place.
     void Update(const std::vector<Vec>& centres, const std::vector<double>& drift)
     {
+        m_farthest = *std::max_element(drift.begin(), drift.end());
         for (size_t k = 0; k < m_count; ++k)
             for (size_t j = k + 1; j < m_count; ++j)
-                m_distances[k * m_count + j] = m_distances[j * m_count + k] =
-                    std::sqrt(distance2(centres[k], centres[j]));
+                m_distances[k * m_count + j] = m_distances[j * m_count + k] = distance2(centres[k], centres[j]);
         for (size_t k = 0; k < m_count; ++k) {
             uint8_t* order = m_order.data() + k * m_others;
             const double* distance = m_distances.data() + k * m_count;
-            for (size_t n = 1; n < m_others; ++n) {
-                const uint8_t moving = order[n];
-                size_t at = n;
+            const auto insertIntoHead = [&](size_t from, uint8_t moving) {
+                size_t at = from;
                 for (; at > 0 && distance[order[at - 1]] > distance[moving]; --at)
                     order[at] = order[at - 1];
                 order[at] = moving;
-            }
+            };
+            for (size_t n = 1; n < m_listed; ++n)
+                insertIntoHead(n, order[n]);
+            for (size_t n = m_listed; n < m_others; ++n)
+                if (distance[order[n]] < distance[order[m_listed - 1]]) {
+                    const uint8_t moving = order[n];
+                    order[n] = order[m_listed - 1];
+                    insertIntoHead(m_listed - 1, moving);
+                }
             double moved = 0;
-            for (size_t n = 0; n < m_others; ++n) {
-                m_apart[k * m_others + n] = distance[order[n]];
+            for (size_t n = 0; n < m_listed; ++n) {
+                m_apart2[k * m_listed + n] = distance[order[n]];
                 moved = std::max(moved, drift[order[n]]);
-                m_movedSoFar[k * m_others + n] = moved;
+                m_movedSoFar[k * m_listed + n] = moved;
             }
         }
     }
@@ -245,13 +281,17 @@ public:
     // centres moved.
     double LowerBound(size_t centre, double distance, double lowerBefore) const
     {
-        const double* apart = m_apart.data() + centre * m_others;
+        const double* apart2 = m_apart2.data() + centre * m_listed;
+        const double reach2 = 4 * distance * distance;
         size_t near = 0;
-        while (near < m_others && apart[near] < 2 * distance)
+        while (near < m_listed && apart2[near] < reach2)
             ++near;
+        if (near == m_listed && m_listed < m_others)
+            return lowerBefore - m_farthest; // unlisted centres may be near as well
         // Centres 2d or more from the point's own are at least their distance minus d away.
-        const double beyond = near < m_others ? apart[near] - distance : std::numeric_limits<double>::infinity();
-        const double moved = near > 0 ? lowerBefore - m_movedSoFar[centre * m_others + near - 1]
+        const double beyond =
+            near < m_listed ? std::sqrt(apart2[near]) - distance : std::numeric_limits<double>::infinity();
+        const double moved = near > 0 ? lowerBefore - m_movedSoFar[centre * m_listed + near - 1]
                                       : std::numeric_limits<double>::infinity();
         return std::min(beyond, moved);
     }
@@ -261,36 +301,46 @@ public:
     NearestTwo Search(const Vec& x, size_t centre, double distanceToCentre2, const std::vector<Vec>& centres) const
     {
         const double distance = std::sqrt(distanceToCentre2);
-        double nearest = distance;
+        double reach = 2 * distance;
         NearestTwo found{centre, distanceToCentre2, std::numeric_limits<double>::infinity()};
-        for (size_t n = 0; n < m_others; ++n) {
-            const double apart = m_apart[centre * m_others + n];
-            if (apart >= distance + nearest) {
-                // Every centre not yet seen is at least apart - distance from x.
-                found.second = std::min(found.second, (apart - distance) * (apart - distance));
-                break;
-            }
-            const size_t k = m_order[centre * m_others + n];
+        const auto consider = [&](size_t k) {
             const double d = distance2(x, centres[k]);
             if (d < found.nearest) {
                 found.second = found.nearest;
                 found.nearest = d;
                 found.index = k;
-                nearest = std::sqrt(d);
+                reach = distance + std::sqrt(d);
             } else if (d < found.second) {
                 found.second = d;
             }
+        };
+        for (size_t n = 0; n < m_listed; ++n) {
+            const double apart2 = m_apart2[centre * m_listed + n];
+            if (apart2 >= reach * reach) {
+                // Every centre not yet seen is at least apart - distance from x.
+                const double beyond = std::sqrt(apart2) - distance;
+                found.second = std::min(found.second, beyond * beyond);
+                return found;
+            }
+            consider(m_order[centre * m_others + n]);
         }
+        // Every listed centre is near enough; the rest decide too.
+        for (size_t n = m_listed; n < m_others; ++n)
+            consider(m_order[centre * m_others + n]);
         return found;
     }
 
 private:
+    static constexpr size_t Listed = 32;
+
     size_t m_count;
     size_t m_others;
-    std::vector<uint8_t> m_order;
-    std::vector<double> m_apart;
+    size_t m_listed;
+    std::vector<uint8_t> m_order;  // of every other centre, the nearest m_listed first
+    std::vector<double> m_apart2;  // squared distances of the listed, in order
     std::vector<double> m_movedSoFar;
-    std::vector<double> m_distances;
+    double m_farthest = 0;           // the largest move of any centre
+    std::vector<double> m_distances; // squared, between every two centres
 };
 
 // Lloyd's passes over the points. Each point keeps a lower bound on its distance to every
@@ -369,8 +419,6 @@ public:
     }
 
 private:
-    static uint8_t rounded(double v) { return uint8_t(std::clamp(std::lround(v), 0L, 255L)); }
-
     // Indices of the points by decreasing error, the lower index first among equals.
     static std::vector<size_t> worstFirst(const std::vector<double>& errors)
     {
@@ -409,7 +457,7 @@ private:
                 error += point.spread + double(point.moments.weight) * found.nearest;
                 if (first || found.index != present) {
                     if (!first)
-                        moved[present].add(point.moments, -1);
+                        moved[present].remove(point.moments);
                     moved[found.index].add(point.moments);
                     m_assigned[i] = uint8_t(found.index);
                 }
@@ -461,7 +509,7 @@ private:
             if (next == order.size())
                 return;
             const size_t i = order[next++];
-            m_clusters[m_assigned[i]].add(m_points[i].moments, -1);
+            m_clusters[m_assigned[i]].remove(m_points[i].moments);
             m_clusters[k].add(m_points[i].moments);
             m_assigned[i] = uint8_t(k);
             // A lower bound of 0 has it searched again next pass.
