@@ -5,6 +5,7 @@
 #include "app/Unit2.h"
 #include "controls/ExplorerButton.h"
 #include "framework/core/Stream.h"
+#include "framework/core/Strings.h"
 #include "framework/core/System.h"
 #include "framework/core/TextCompare.h"
 #include "framework/graphics/Picture.h"
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <set>
 
 TForm1* Form1 = nullptr;
 std::string BrowserCommand;
@@ -372,10 +374,31 @@ void TForm1::FormCloseQuery(TObject*, bool& canClose)
 
 void TForm1::FormClose(TObject*, TCloseAction&)
 {
+    const std::vector<std::string> names = Cm->Items().ToVector();
     std::vector<std::pair<std::string, std::string>> entries;
-    entries.reserve(static_cast<size_t>(Cm->Items().Count()));
-    for (const std::string& n : Cm->Items().ToVector())
+    entries.reserve(names.size());
+    for (const std::string& n : names)
         entries.emplace_back(n, "");
-    m_store->ReplaceSection(NameList, entries);
+    try {
+        m_store->ReplaceSection(NameList, entries);
+    } catch (const EIniFileException&) {
+        // A store that cannot be written but already lists these names loses nothing by
+        // staying as it is; refusing to close would leave no way out of the program.
+        if (!storedNamesAre(names))
+            throw;
+    }
     m_store.reset();
+}
+
+bool TForm1::storedNamesAre(const std::vector<std::string>& names) const
+{
+    TStringList stored;
+    m_store->ReadKeyNames(NameList, stored);
+    auto folded = [](const std::vector<std::string>& texts) {
+        std::set<std::string> keys;
+        for (const std::string& text : texts)
+            keys.insert(FoldCase(trimmed(text)));
+        return keys;
+    };
+    return folded(stored.ToVector()) == folded(names);
 }

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class TComboBox;
 class TEdit;
@@ -67,6 +68,8 @@ private:
     std::string name() const;
     void setFieldsReadOnly(bool readOnly);
     void clearFields();
+    // Whether the store's name list holds these names, compared as the store compares keys.
+    bool storedNamesAre(const std::vector<std::string>& names) const;
 
     std::unique_ptr<TIniFile> m_store;
 };

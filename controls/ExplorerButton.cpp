@@ -1,6 +1,7 @@
 #include "controls/ExplorerButton.h"
 
 #include "framework/core/Stream.h"
+#include "framework/core/Strings.h"
 #include "framework/core/TextCompare.h"
 #include "framework/graphics/Bitmap.h"
 #include "framework/ui/Application.h"
@@ -8,38 +9,6 @@
 #include "framework/ui/Menus.h"
 
 namespace {
-
-std::string utf8Of(char32_t c)
-{
-    std::string out;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
-
-size_t utf8Length(unsigned char lead)
-{
-    if (lead >= 0xF0)
-        return 4;
-    if (lead >= 0xE0)
-        return 3;
-    if (lead >= 0xC0)
-        return 2;
-    return 1;
-}
 
 // The character after the first "&" that marks one, as UTF-8; empty when there is none.
 std::string acceleratorOf(const std::string& caption)
@@ -51,7 +20,7 @@ std::string acceleratorOf(const std::string& caption)
             ++i;
             continue;
         }
-        return caption.substr(i + 1, utf8Length(static_cast<unsigned char>(caption[i + 1])));
+        return caption.substr(i + 1, utf8SequenceLength(static_cast<unsigned char>(caption[i + 1])));
     }
     return {};
 }
@@ -81,14 +50,10 @@ bool isAccelerator(char32_t character, const std::string& caption)
     return !accelerator.empty() && SameText(accelerator, utf8Of(character));
 }
 
-// Every platform this program runs on draws end ellipses.
-bool TExplorerButton::s_useEllipsis = true;
-
 TExplorerButton::TExplorerButton(TComponent* owner)
     : TGraphicControl(owner), m_bitmap(std::make_unique<TBitmap>()), m_noFocusBitmap(std::make_unique<TBitmap>()),
       m_disabledBitmap(std::make_unique<TBitmap>()), m_shadedBitmap(std::make_unique<TBitmap>())
 {
-    s_useEllipsis = true;
     m_bitmap->OnChange = [this](TObject*) { bitmapChanged(); };
     m_noFocusBitmap->OnChange = [this](TObject*) { noFocusBitmapChanged(); };
     m_disabledBitmap->OnChange = [this](TObject*) { disabledBitmapChanged(); };
@@ -100,10 +65,7 @@ TExplorerButton::TExplorerButton(TComponent* owner)
         m_caption = "ExplorerButton";
 }
 
-TExplorerButton::~TExplorerButton()
-{
-    freeDownPattern();
-}
+TExplorerButton::~TExplorerButton() = default;
 
 void TExplorerButton::releaseCapture()
 {
@@ -111,12 +73,33 @@ void TExplorerButton::releaseCapture()
         SetCaptureControl(nullptr);
 }
 
+bool TExplorerButton::contains(TPoint at) const
+{
+    return 0 < at.x && at.x < Width() && 0 < at.y && at.y < Height();
+}
+
 bool TExplorerButton::cursorInside() const
 {
-    if (!Parent())
+    return Parent() && contains(ScreenToClient(GetCursorPos()));
+}
+
+ExplorerButtonState TExplorerButton::state() const
+{
+    return explorerButtonState(Enabled(), m_flags.down, m_flags.pressed, m_flags.mouseInside);
+}
+
+bool TExplorerButton::setFlags(Flags flags)
+{
+    if (flags == m_flags)
         return false;
-    const TPoint p = Parent()->ScreenToClient(GetCursorPos());
-    return Left() < p.x && p.x < Left() + Width() && Top() < p.y && p.y < Top() + Height();
+    const ExplorerButtonState before = state();
+    const bool wasDown = m_flags.down;
+    m_flags = flags;
+    // Down shows even on a disabled button, whose state stays Disabled.
+    if (state() == before && flags.down == wasDown)
+        return false;
+    Repaint();
+    return true;
 }
 
 std::vector<TExplorerButton*> TExplorerButton::groupMates() const
@@ -145,14 +128,14 @@ ExplorerButtonLook TExplorerButton::Look()
     look.bevelStyle = m_bevelStyle;
     look.options = m_options;
     look.hasDropDownMenu = m_dropDownMenu != nullptr;
-    look.enabled = m_enabled;
-    look.down = m_down;
-    look.pressed = m_pressed;
-    look.mouseInside = m_mouseInside;
+    look.enabled = Enabled();
+    look.down = m_flags.down;
+    look.pressed = m_flags.pressed;
+    look.mouseInside = m_flags.mouseInside;
     look.showDownPattern = m_showDownPattern;
     look.wordWrap = m_wordWrap;
     look.designing = Designing();
-    look.useEllipsis = s_useEllipsis;
+    look.useEllipsis = UseEllipsis();
     look.bitmap = m_bitmap.get();
     look.noFocusBitmap = m_noFocusBitmap.get();
     look.disabledBitmap = m_disabledBitmap.get();
@@ -199,7 +182,7 @@ void TExplorerButton::disabledBitmapChanged()
 {
     if (!m_disabledBitmap->Empty())
         m_disabledBitmap->Dormant();
-    if (!m_enabled)
+    if (!Enabled())
         Repaint();
 }
 
@@ -284,16 +267,12 @@ void TExplorerButton::SetText(const std::string& value)
 
 void TExplorerButton::SetDown(bool value)
 {
-    if (value == m_down || m_groupIndex == 0)
+    if (value == m_flags.down || m_groupIndex == 0)
         return;
-    m_down = value;
-    Repaint();
+    setFlags({.down = value, .pressed = m_flags.pressed, .mouseInside = m_flags.mouseInside});
     if (value)
         for (TExplorerButton* mate : groupMates())
-            if (mate->m_down) {
-                mate->m_down = false;
-                mate->Repaint();
-            }
+            mate->SetDown(false);
 }
 
 void TExplorerButton::SetDropDownMenu(TPopupMenu* value)
@@ -305,24 +284,19 @@ void TExplorerButton::SetDropDownMenu(TPopupMenu* value)
         Repaint();
 }
 
-void TExplorerButton::SetEnabled(bool value)
+void TExplorerButton::EnabledChanged()
 {
-    if (value == m_enabled)
-        return;
-    m_enabled = value;
-    if (m_groupIndex == 0)
-        m_down = false;
-    m_pressed = false;
-    m_mouseInside = false;
     releaseCapture();
-    Repaint();
+    // The look changed with Enabled even where the flags stay as they are.
+    if (!setFlags({.down = m_groupIndex != 0 && m_flags.down, .pressed = false, .mouseInside = false}))
+        Repaint();
 }
 
 void TExplorerButton::VisibleChanged()
 {
     TGraphicControl::VisibleChanged();
     if (!Visible()) {
-        m_pressed = false;
+        setFlags({.down = m_flags.down, .pressed = false, .mouseInside = m_flags.mouseInside});
         releaseCapture();
     }
 }
@@ -332,10 +306,8 @@ void TExplorerButton::SetGroupIndex(int value)
     if (value == m_groupIndex)
         return;
     m_groupIndex = value;
-    if (value == 0 && m_down) {
-        m_down = false;
-        Repaint();
-    }
+    if (value == 0)
+        setFlags({.down = false, .pressed = m_flags.pressed, .mouseInside = m_flags.mouseInside});
 }
 
 void TExplorerButton::SetLayout(TExplorerButtonLayout value)
@@ -387,18 +359,14 @@ void TExplorerButton::SetWordWrap(bool value)
 
 void TExplorerButton::CMMouseEnter()
 {
-    m_mouseInside = true;
-    if (!m_down && m_enabled)
-        Repaint();
+    setFlags({.down = m_flags.down, .pressed = m_flags.pressed, .mouseInside = true});
     if (OnEnter)
         OnEnter(this);
 }
 
 void TExplorerButton::CMMouseLeave()
 {
-    m_mouseInside = false;
-    if (!m_down && m_enabled)
-        Repaint();
+    setFlags({.down = m_flags.down, .pressed = m_flags.pressed, .mouseInside = false});
     if (OnExit)
         OnExit(this);
 }
@@ -409,20 +377,18 @@ void TExplorerButton::WMLButtonDown(TShiftState, int, int)
     leftButtonDown();
 }
 
-void TExplorerButton::WMLButtonUp(TShiftState, int, int)
+void TExplorerButton::WMLButtonUp(TShiftState, int x, int y)
 {
-    leftButtonUp();
+    leftButtonUp(contains({x, y}));
 }
 
 void TExplorerButton::leftButtonDown()
 {
     if (TForm* form = ParentForm(); form && Application && Application->ActiveForm() != form)
         form->BringToFront();
-    if (!m_enabled || !Visible())
+    if (!Enabled() || !Visible())
         return;
-    m_pressed = true;
-    m_mouseInside = true;
-    Repaint();
+    setFlags({.down = m_flags.down, .pressed = true, .mouseInside = true});
     if (!m_dropDownMenu) {
         SetCaptureControl(this);
         return;
@@ -438,7 +404,8 @@ void TExplorerButton::leftButtonDown()
 }
 
 // Drops the mouse input the menu left behind (the click that closed it reaches no
-// control), ends any capture, and shows whether the cursor is still over the button.
+// control), ends any capture, and shows whether the cursor is still over the button:
+// the menu had the mouse, so no event of ours says where it went.
 void TExplorerButton::closedMenu(const std::weak_ptr<const void>& alive)
 {
     if (Application) {
@@ -447,38 +414,31 @@ void TExplorerButton::closedMenu(const std::weak_ptr<const void>& alive)
             return;
         Application->CancelMode();
     }
-    if (!cursorInside())
-        m_mouseInside = false;
-    m_pressed = false;
-    Repaint();
+    setFlags({.down = m_flags.down, .pressed = false, .mouseInside = m_flags.mouseInside && cursorInside()});
 }
 
-void TExplorerButton::leftButtonUp()
+void TExplorerButton::leftButtonUp(bool releasedInside)
 {
-    if (!m_enabled || !Visible() || !m_pressed) {
+    if (!Enabled() || !Visible() || !m_flags.pressed) {
         releaseCapture();
         return;
     }
-    m_pressed = false;
-    if (m_mouseInside && m_groupIndex != 0) {
-        if (m_down) {
-            if (m_allowAllUp)
-                SetDown(false);
-        } else {
+    // A release after the mouse left the button (pressed outside) is no click.
+    const bool clicked = m_flags.mouseInside;
+    bool down = m_flags.down;
+    if (clicked && m_groupIndex != 0) {
+        if (!down) {
             for (TExplorerButton* mate : groupMates())
-                if (mate->m_down)
-                    mate->SetDown(false);
-            SetDown(true);
+                mate->SetDown(false);
+            down = true;
+        } else if (m_allowAllUp) {
+            down = false;
         }
     }
     releaseCapture();
-    if (m_mouseInside) {
-        if (!cursorInside())
-            m_mouseInside = false;
-        Invalidate();
-        if (!m_dropDownMenu)
-            Click();
-    }
+    setFlags({.down = down, .pressed = false, .mouseInside = clicked && releasedInside});
+    if (clicked && !m_dropDownMenu)
+        Click();
 }
 
 void TExplorerButton::WMRButtonUp(TShiftState shift, int x, int y)
@@ -495,7 +455,7 @@ void TExplorerButton::WMRButtonUp(TShiftState shift, int x, int y)
 
 bool TExplorerButton::CMDialogChar(char32_t character)
 {
-    if (!isAccelerator(character, m_caption) || !m_enabled || !Visible())
+    if (!isAccelerator(character, m_caption) || !Enabled() || !Visible())
         return false;
     // Each pump may run a command that destroys the button; the key is handled then.
     const auto alive = AliveToken();
@@ -504,20 +464,16 @@ bool TExplorerButton::CMDialogChar(char32_t character)
             Application->ProcessMessages();
         return !alive.expired();
     };
-    m_mouseInside = true;
-    m_pressed = false;
-    Repaint();
+    setFlags({.down = m_flags.down, .pressed = false, .mouseInside = true});
     if (!pump())
         return true;
     leftButtonDown();
     if (alive.expired() || !pump())
         return true;
-    leftButtonUp();
+    leftButtonUp(cursorInside());
     if (alive.expired() || !pump())
         return true;
-    if (!cursorInside()) {
-        m_mouseInside = false;
-        Repaint();
-    }
+    if (!cursorInside())
+        setFlags({.down = m_flags.down, .pressed = m_flags.pressed, .mouseInside = false});
     return true;
 }

@@ -16,8 +16,9 @@ class TStream;
 // may fill it. It may drop a menu down instead of clicking, and buttons of one parent
 // with the same GroupIndex act like radio buttons.
 //
-// Its Caption and Enabled are its own: the framework's control stays enabled (so the
-// button hears the mouse while disabled) and textless.
+// Its Caption is its own: the framework's control stays textless. A disabled button
+// still takes the mouse (it tracks it, and a press brings its form to the front and
+// reaches nothing under it), but its buttons do nothing.
 class TExplorerButton : public TGraphicControl {
     CARNELO_CLASS(TExplorerButton, TGraphicControl)
 public:
@@ -42,13 +43,11 @@ public:
     TBitmap& ShadedBitmap() { return *m_shadedBitmap; }
     int GroupIndex() const { return m_groupIndex; }
     void SetGroupIndex(int value);
-    bool Down() const { return m_down; }
+    bool Down() const { return m_flags.down; }
     // Only a button with a GroupIndex can be down; going down raises the others.
     void SetDown(bool value);
     TPopupMenu* DropDownMenu() const { return m_dropDownMenu; }
     void SetDropDownMenu(TPopupMenu* value);
-    bool Enabled() const { return m_enabled; }
-    void SetEnabled(bool value) override;
     TExplorerButtonLayout Layout() const { return m_layout; }
     void SetLayout(TExplorerButtonLayout value);
     TExplorerButtonOptions Options() const { return m_options; }
@@ -65,10 +64,11 @@ public:
     std::string Text() const override { return m_caption; }
     void SetText(const std::string& value) override;
 
-    bool MouseInside() const { return m_mouseInside; }
-    bool Pressed() const { return m_pressed; }
-    // Whether captions that do not fit end in "...".
-    static bool UseEllipsis() { return s_useEllipsis; }
+    bool MouseInside() const { return m_flags.mouseInside; }
+    bool Pressed() const { return m_flags.pressed; }
+    // Captions that do not fit end in "...": every platform this program runs on draws
+    // end ellipses.
+    static constexpr bool UseEllipsis() { return true; }
 
     // The stored form's binary property "IBitmap": ShadedBitmap as a bitmap-file
     // stream, no bytes at all when it is empty. Reading takes the rest of the stream.
@@ -84,6 +84,7 @@ public:
     void CMMouseEnter() override;
     void CMMouseLeave() override;
     bool CMDialogChar(char32_t character) override;
+    bool TakesMouseInput() const override { return true; }
 
     TNotifyEvent OnEnter;
     TNotifyEvent OnExit;
@@ -93,12 +94,28 @@ protected:
     void AfterLoad() override;
     void Notification(TComponent* component, TOperation operation) override;
     void VisibleChanged() override;
+    void EnabledChanged() override;
 
 private:
+    // What the look follows from besides Enabled and the properties.
+    struct Flags {
+        bool down = false;
+        bool pressed = false;
+        bool mouseInside = false;
+        bool operator==(const Flags&) const = default;
+    };
+    // Every change of the flags comes here. Repaints when the look changes; returns
+    // whether it did.
+    bool setFlags(Flags flags);
+    ExplorerButtonState state() const;
+
     void leftButtonDown();
-    void leftButtonUp();
+    // releasedInside: the release's own hit test, which decides whether the button stays hot.
+    void leftButtonUp(bool releasedInside);
     void closedMenu(const std::weak_ptr<const void>& alive);
-    // Strict: the button's leftmost column and top row count as outside.
+    // A point in client coordinates; strict: the leftmost column and top row count as outside.
+    bool contains(TPoint at) const;
+    // Where no event tells the mouse's position (after a menu, for a key): the cursor's.
     bool cursorInside() const;
     // The other buttons of the parent with this GroupIndex (none while it is 0).
     std::vector<TExplorerButton*> groupMates() const;
@@ -118,8 +135,7 @@ private:
     void noFocusBitmapChanged();
     void disabledBitmapChanged();
 
-    static bool s_useEllipsis;
-
+    DownPatternShare m_patternShare;
     std::unique_ptr<TBitmap> m_bitmap;
     std::unique_ptr<TBitmap> m_noFocusBitmap;
     std::unique_ptr<TBitmap> m_disabledBitmap;
@@ -129,17 +145,14 @@ private:
     bool m_allowAllUp = false;
     TBevelStyle m_bevelStyle = TBevelStyle::bsRaised;
     int m_groupIndex = 0;
-    bool m_down = false;
     TPopupMenu* m_dropDownMenu = nullptr; // not owned; forgotten when it goes
-    bool m_enabled = true;
     TExplorerButtonLayout m_layout = TExplorerButtonLayout::blBitmapTop;
     TExplorerButtonOptions m_options = boMonoDisplay | boPopupMark | boShowBevel;
     TExplorerButtonShadingType m_shadingType = TExplorerButtonShadingType::stMedium;
     bool m_showDownPattern = true;
     TColor m_unselectedFontColor = clWindowText;
     bool m_wordWrap = false;
-    bool m_mouseInside = false;
-    bool m_pressed = false;
+    Flags m_flags;
 };
 
 // The text without its accelerator marks: "&File" gives "File", "A&&B" gives "A&B";

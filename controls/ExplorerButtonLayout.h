@@ -1,7 +1,7 @@
 #pragma once
 
 #include "framework/core/Types.h"
-#include "framework/ui/StdCtrls.h"
+#include "framework/graphics/DrawStyles.h"
 
 // Side of the caption on which the picture stands.
 enum class TExplorerButtonLayout { blBitmapTop, blBitmapBottom, blBitmapLeft, blBitmapRight };

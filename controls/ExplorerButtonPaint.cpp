@@ -9,6 +9,7 @@
 namespace {
 
 std::unique_ptr<TBitmap> g_downPattern;
+int g_downPatternShares = 0;
 
 uint32_t textFlags(const ExplorerButtonLook& look)
 {
@@ -195,6 +196,28 @@ void freeDownPattern()
     g_downPattern.reset();
 }
 
+DownPatternShare::DownPatternShare()
+{
+    ++g_downPatternShares;
+}
+
+DownPatternShare::~DownPatternShare()
+{
+    if (--g_downPatternShares == 0)
+        freeDownPattern();
+}
+
+ExplorerButtonState explorerButtonState(bool enabled, bool down, bool pressed, bool mouseInside)
+{
+    if (!enabled)
+        return ExplorerButtonState::Disabled;
+    if (down)
+        return ExplorerButtonState::Down;
+    if (mouseInside)
+        return pressed ? ExplorerButtonState::Pressed : ExplorerButtonState::Hot;
+    return ExplorerButtonState::Flat;
+}
+
 void paintExplorerButton(TCanvas& canvas, const ExplorerButtonLook& look)
 {
     const int W = look.width, H = look.height;
@@ -241,7 +264,9 @@ void paintExplorerButton(TCanvas& canvas, const ExplorerButtonLook& look)
             DrawBevel(canvas, W, H, look.bevelStyle, bevelLook);
     };
     TRect r = place.text;
-    if (look.enabled && (look.down || (look.pressed && look.mouseInside))) {
+    switch (const ExplorerButtonState state = look.state()) {
+    case ExplorerButtonState::Down:
+    case ExplorerButtonState::Pressed:
         bevel(BevelLook::Pressed);
         if (look.bevelStyle == TBevelStyle::bsRaised)
             r = r.Offset(1, 1);
@@ -251,8 +276,11 @@ void paintExplorerButton(TCanvas& canvas, const ExplorerButtonLook& look)
             drawWithCornerTransparent(canvas, *look.bitmap, {place.bitmap.x + 1, place.bitmap.y + 1});
         if (mark)
             DrawPopupMark(canvas, place.popupMark.x + 1, place.popupMark.y + 1);
-    } else if (look.enabled) {
-        if (look.mouseInside)
+        break;
+    case ExplorerButtonState::Hot:
+    case ExplorerButtonState::Flat: {
+        const bool hot = state == ExplorerButtonState::Hot;
+        if (hot)
             bevel(BevelLook::Normal);
         else
             canvas.Font().SetColor(look.unselectedFontColor);
@@ -262,14 +290,16 @@ void paintExplorerButton(TCanvas& canvas, const ExplorerButtonLook& look)
             drawCaption(canvas, text, r, look);
         if (hasBitmap) {
             TBitmap* image = look.bitmap;
-            if (!look.mouseInside && (look.options & boMonoDisplay))
+            if (!hot && (look.options & boMonoDisplay))
                 image = hasImage(look.noFocusBitmap) ? look.noFocusBitmap : look.shadedBitmap;
             if (hasImage(image))
                 drawWithCornerTransparent(canvas, *image, place.bitmap);
         }
         if (mark)
             DrawPopupMark(canvas, place.popupMark.x, place.popupMark.y);
-    } else {
+        break;
+    }
+    case ExplorerButtonState::Disabled:
         if (look.down)
             bevel(BevelLook::Pressed);
         if (hasImage(look.disabledBitmap))
@@ -278,6 +308,7 @@ void paintExplorerButton(TCanvas& canvas, const ExplorerButtonLook& look)
             DrawEmbossedBitmap(canvas, place.bitmap.x, place.bitmap.y, *look.bitmap);
         if (captionShown)
             drawEmbossedCaption(canvas, text, r, look);
+        break;
     }
 
     for (TBitmap* bitmap : {look.bitmap, look.disabledBitmap, look.noFocusBitmap, look.shadedBitmap})

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "controls/ExplorerButtonLayout.h"
+#include "framework/graphics/DrawStyles.h"
 #include "framework/graphics/GraphicsObjects.h"
-#include "framework/ui/ExtCtrls.h"
 
 #include <string>
 
@@ -13,6 +13,15 @@ enum TExplorerButtonOption : unsigned { boMonoDisplay = 1, boIconOnly = 2, boPop
 using TExplorerButtonOptions = unsigned;
 
 enum class TExplorerButtonShadingType { stLight, stMedium, stDark };
+
+// What a button shows, from four flags:
+//   Disabled  not enabled (a down button keeps its sunken bevel and its pattern)
+//   Down      enabled and down
+//   Pressed   enabled, up, pressed with the mouse inside
+//   Hot       enabled, up, the mouse inside and not pressed
+//   Flat      enabled, up, the mouse outside, pressed or not
+enum class ExplorerButtonState { Flat, Hot, Pressed, Down, Disabled };
+ExplorerButtonState explorerButtonState(bool enabled, bool down, bool pressed, bool mouseInside);
 
 // Everything a button's appearance follows from, so a test can paint one on any canvas.
 // Bitmaps may be null where the button has none; they are made dormant after painting.
@@ -39,6 +48,8 @@ struct ExplorerButtonLook {
     TBitmap* noFocusBitmap = nullptr;
     TBitmap* disabledBitmap = nullptr;
     TBitmap* shadedBitmap = nullptr;
+
+    ExplorerButtonState state() const { return explorerButtonState(enabled, down, pressed, mouseInside); }
 };
 
 // Paints the button over what the canvas shows; nothing it leaves out is erased.
@@ -67,8 +78,18 @@ void MakeShadedBitmap(TBitmap& destination, TBitmap& source, TExplorerButtonShad
 // Fills an 8 x 8 bitmap with a clBtnFace / clBtnHighlight checkerboard, highlight at (0, 0).
 void MakeDownPattern(TBitmap& pattern);
 
-// The one checkered pattern all buttons share: made on first use, freed by any button's
-// destruction.
+// The one checkered pattern all buttons share: made on first use, kept while any button
+// holds a share in it, freed when the last share goes.
 TBitmap& DownPattern();
 bool downPatternExists();
+// Frees it now; the next use makes it again, identically.
 void freeDownPattern();
+
+// A button's share in the pattern, held for the button's lifetime.
+class DownPatternShare {
+public:
+    DownPatternShare();
+    ~DownPatternShare();
+    DownPatternShare(const DownPatternShare&) = delete;
+    DownPatternShare& operator=(const DownPatternShare&) = delete;
+};

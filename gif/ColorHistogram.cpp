@@ -1,7 +1,6 @@
 #include "gif/ColorHistogram.h"
 
 #include "framework/core/Parallel.h"
-#include "gif/ColorText.h"
 #include "gif/GIFException.h"
 
 #include <algorithm>

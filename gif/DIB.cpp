@@ -2,7 +2,6 @@
 
 #include "framework/core/Stream.h"
 #include "framework/graphics/Palette.h"
-#include "gif/ColorText.h"
 #include "gif/GIFException.h"
 
 #include <algorithm>
@@ -18,13 +17,13 @@ constexpr size_t kFileHeaderBytes = 14;
 constexpr size_t kInfoHeaderBytes = 40;
 static_assert(sizeof(TPaletteEntry) == 4 && sizeof(TRGBQuad) == 4);
 
-int bitsOfLayout(TPixelLayout layout)
+int bitsOfFormat(TPixelFormat format)
 {
-    switch (layout) {
-    case px1Bit: return 1;
-    case px4Bit: return 4;
-    case px8Bit: return 8;
-    case px24Bit: return 24;
+    switch (format) {
+    case TPixelFormat::pf1bit: return 1;
+    case TPixelFormat::pf4bit: return 4;
+    case TPixelFormat::pf8bit: return 8;
+    case TPixelFormat::pf24bit: return 24;
     default: RaiseGIFError(GIFText::UnsupportedPixelFormat);
     }
 }
@@ -54,7 +53,7 @@ void put32(uint8_t*& p, uint32_t v)
 
 } // namespace
 
-void FillDIBHeader(const TBitmap& bitmap, TBitmapInfoHeader& header, TPixelLayout layout)
+void FillDIBHeader(const TBitmap& bitmap, TBitmapInfoHeader& header, TPixelFormat format)
 {
     const std::optional<TBitmapObject> object = bitmap.QueryObject();
     if (!object)
@@ -67,27 +66,27 @@ void FillDIBHeader(const TBitmap& bitmap, TBitmapInfoHeader& header, TPixelLayou
         header.biHeight = object->height;
     }
     header.biSize = kInfoHeaderBytes;
-    const int bits = bitsOfLayout(layout);
+    const int bits = bitsOfFormat(format);
     header.biBitCount = static_cast<uint16_t>(bits);
     header.biPlanes = 1;
     header.biCompression = BI_RGB;
-    // Bitmaps hold at most 1 GB, but a deeper layout of a large one-bit bitmap can exceed
+    // Bitmaps hold at most 1 GB, but a deeper format of a large one-bit bitmap can exceed
     // what the 32-bit field holds; readers size their buffers from DIBSizes instead.
     const uint64_t size = imageBytes(header.biWidth, header.biHeight, bits);
     header.biSizeImage = size > UINT32_MAX ? 0 : static_cast<uint32_t>(size);
 }
 
-TDIBSizes DIBSizes(const TBitmap& bitmap, TPixelLayout layout)
+TDIBSizes DIBSizes(const TBitmap& bitmap, TPixelFormat format)
 {
     TBitmapInfoHeader header;
-    FillDIBHeader(bitmap, header, layout);
+    FillDIBHeader(bitmap, header, format);
     TDIBSizes sizes;
     sizes.headerSize = kInfoHeaderBytes + (header.biBitCount <= 8 ? 4 * (size_t(1) << header.biBitCount) : 0);
     sizes.imageSize = imageBytes(header.biWidth, header.biHeight, header.biBitCount);
     return sizes;
 }
 
-TPixelLayout BitmapPixelLayout(const TBitmap& bitmap)
+TPixelFormat BitmapPixelFormat(const TBitmap& bitmap)
 {
     if (!bitmap.HandleAllocated())
         RaiseGIFError(GIFText::UnsupportedBitmapFormat);
@@ -96,20 +95,22 @@ TPixelLayout BitmapPixelLayout(const TBitmap& bitmap)
         RaiseGIFError(GIFText::BitmapNotValid);
     // A device bitmap is in the screen's format, whatever depth that has.
     if (!object->dibSection && bitmap.PixelFormat() == TPixelFormat::pfDevice)
-        return pxDevice;
+        return TPixelFormat::pfDevice;
     const int bits = object->dibSection ? object->header.biBitCount : object->bitsPerPixel * object->planes;
     const bool plain = !object->dibSection || object->header.biCompression == BI_RGB;
     switch (bits) {
-    case 0: return pxDevice;
-    case 1: return px1Bit;
-    case 4: return px4Bit;
-    case 8: return px8Bit;
+    case 0: return TPixelFormat::pfDevice;
+    case 1: return TPixelFormat::pf1bit;
+    case 4: return TPixelFormat::pf4bit;
+    case 8: return TPixelFormat::pf8bit;
     case 16:
         if (plain)
-            return px15Bit;
-        return object->header.biCompression == BI_BITFIELDS && object->masks.green == 0x07E0 ? px16Bit : pxCustom;
-    case 24: return px24Bit;
-    case 32: return plain ? px32Bit : pxCustom;
+            return TPixelFormat::pf15bit;
+        if (object->header.biCompression == BI_BITFIELDS && object->masks.green == 0x07E0)
+            return TPixelFormat::pf16bit;
+        return TPixelFormat::pfCustom;
+    case 24: return TPixelFormat::pf24bit;
+    case 32: return plain ? TPixelFormat::pf32bit : TPixelFormat::pfCustom;
     default: RaiseGIFError(GIFText::UnsupportedBitmapFormat);
     }
 }
@@ -128,10 +129,10 @@ void PaletteToColorTable(void* entries, size_t count)
     }
 }
 
-TDIBReader::TDIBReader(const TBitmap& target, TPixelLayout layout) : TDIB(layout), m_target(target)
+TDIBReader::TDIBReader(const TBitmap& target, TPixelFormat format) : TDIB(format), m_target(target)
 {
     m_context.Canvas().SelectPalette(target.Palette(), false);
-    FillDIBHeader(target, m_header, layout);
+    FillDIBHeader(target, m_header, format);
     if (m_header.biBitCount <= 8)
         m_colorTable = target.DIBColorTable(m_header.biBitCount, m_context.Canvas().SelectedPalette());
     // One row: the image size over the rows, which an empty bitmap never reaches here.
@@ -153,10 +154,10 @@ uint8_t* TDIBReader::ScanLineAt(int row)
     return m_rowBuffer.data();
 }
 
-TDIBWriter::TDIBWriter(TBitmap& target, TPixelLayout layout, int width, int height, const TPalette* sourcePalette)
-    : TDIB(layout), m_target(target), m_sourcePalette(sourcePalette), m_width(width), m_height(height)
+TDIBWriter::TDIBWriter(TBitmap& target, TPixelFormat format, int width, int height, const TPalette* sourcePalette)
+    : TDIB(format), m_target(target), m_sourcePalette(sourcePalette), m_width(width), m_height(height)
 {
-    if (layout != px8Bit && layout != px24Bit)
+    if (format != TPixelFormat::pf8bit && format != TPixelFormat::pf24bit)
         RaiseGIFError(GIFText::UnsupportedPixelFormat);
     if (width <= 0 || height <= 0)
         RaiseGIFError(GIFText::InvalidImageDimensions);
@@ -164,7 +165,7 @@ TDIBWriter::TDIBWriter(TBitmap& target, TPixelLayout layout, int width, int heig
 
 void TDIBWriter::allocateDIB()
 {
-    const int bits = Layout() == px8Bit ? 8 : 24;
+    const int bits = PixelFormat() == TPixelFormat::pf8bit ? 8 : 24;
     m_infoSize = kInfoHeaderBytes + (bits == 8 ? 256 * 4 : 0);
     m_stride = RowBytes(m_width, bits, 32);
     const uint64_t bitsSize = static_cast<uint64_t>(m_stride) * static_cast<uint64_t>(m_height);

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "framework/core/Exception.h"
 #include "framework/graphics/Bitmap.h"
-#include "framework/graphics/Canvas.h"
+#include "framework/graphics/DeviceContext.h"
 #include "framework/graphics/PixelFormat.h"
 
 #include <cstddef>
@@ -12,47 +11,21 @@
 
 class TPalette;
 
-// Pixel layouts of the DIB toolkit.
-enum TPixelLayout : uint8_t { pxDevice, px1Bit, px4Bit, px8Bit, px15Bit, px16Bit, px24Bit, px32Bit, pxCustom };
-
-// A handle of 0 means the system could not make the object: raises EOutOfResources with
-// the C library's text for the last error, or "Out of system resources" when there is
-// none. Any other handle comes back unchanged.
-template <typename Handle>
-Handle CheckGDIObject(Handle handle)
-{
-    if (!handle)
-        throw EOutOfResources();
-    return handle;
-}
-
-// A memory device context compatible with the screen, for one operation.
-class DeviceContext {
-public:
-    DeviceContext() : m_handle(CheckGDIObject(m_canvas.Handle())) {}
-    TCanvasHandle Handle() const { return m_handle; }
-    TCanvas& Canvas() { return m_canvas; }
-
-private:
-    TCanvas m_canvas;
-    TCanvasHandle m_handle;
-};
-
-// The header of the bitmap as a DIB of the layout's depth (1, 4, 8 or 24 bits; any other
-// layout raises "Unsupported PixelFormat"): a bitmap that is a DIB section lends its own
+// The header of the bitmap as a DIB of the format's depth (1, 4, 8 or 24 bits; any other
+// format raises "Unsupported PixelFormat"): a bitmap that is a DIB section lends its own
 // header, any other gets a fresh one of its size. Planes 1, no compression, image size
 // of 32-bit aligned rows. An empty bitmap raises "Bitmap image is not valid".
-void FillDIBHeader(const TBitmap& bitmap, TBitmapInfoHeader& header, TPixelLayout layout);
+void FillDIBHeader(const TBitmap& bitmap, TBitmapInfoHeader& header, TPixelFormat format);
 
 struct TDIBSizes {
     size_t headerSize = 0; // info header and colour table
     size_t imageSize = 0;
 };
-TDIBSizes DIBSizes(const TBitmap& bitmap, TPixelLayout layout);
+TDIBSizes DIBSizes(const TBitmap& bitmap, TPixelFormat format);
 
-// The bitmap's own format: pxDevice for the screen format, otherwise by bit count and,
+// The bitmap's own format: pfDevice for the screen format, otherwise by bit count and,
 // for 16 and 32 bits, by the masks. An empty bitmap raises "Unsupported bitmap format".
-TPixelLayout BitmapPixelLayout(const TBitmap& bitmap);
+TPixelFormat BitmapPixelFormat(const TBitmap& bitmap);
 
 // A copy of the palette (a new object), or null for none.
 std::unique_ptr<TPalette> DuplicatePalette(const TPalette* palette);
@@ -65,23 +38,23 @@ void PaletteToColorTable(void* entries, size_t count);
 class TDIB : public TObject {
     CARNELO_CLASS(TDIB, TObject)
 public:
-    TPixelLayout Layout() const { return m_layout; }
+    TPixelFormat PixelFormat() const { return m_format; }
     virtual uint8_t* ScanLineAt(int row) = 0;
 
 protected:
-    explicit TDIB(TPixelLayout layout) : m_layout(layout) {}
+    explicit TDIB(TPixelFormat format) : m_format(format) {}
 
 private:
-    TPixelLayout m_layout;
+    TPixelFormat m_format;
 };
 
-// Reads any bitmap row by row in a 1-, 4-, 8- or 24-bit layout, keeping the last row read.
-// Indexed layouts take the bitmap's palette. The bitmap must outlive the reader and not
+// Reads any bitmap row by row in a 1-, 4-, 8- or 24-bit format, keeping the last row read.
+// Indexed formats take the bitmap's palette. The bitmap must outlive the reader and not
 // change while it reads.
 class TDIBReader : public TDIB {
     CARNELO_CLASS(TDIBReader, TDIB)
 public:
-    TDIBReader(const TBitmap& target, TPixelLayout layout);
+    TDIBReader(const TBitmap& target, TPixelFormat format);
 
     const TBitmap& Target() const { return m_target; }
     const TBitmapInfoHeader& Header() const { return m_header; }
@@ -104,10 +77,10 @@ private:
 class TDIBWriter : public TDIB {
     CARNELO_CLASS(TDIBWriter, TDIB)
 public:
-    // Raises "Unsupported PixelFormat" for other layouts and "Invalid image dimensions"
+    // Raises "Unsupported PixelFormat" for other formats and "Invalid image dimensions"
     // unless width and height are positive. Allocates nothing yet. The palette is not
     // owned and must live until Store.
-    TDIBWriter(TBitmap& target, TPixelLayout layout, int width, int height, const TPalette* sourcePalette);
+    TDIBWriter(TBitmap& target, TPixelFormat format, int width, int height, const TPalette* sourcePalette);
 
     // Allocates the DIB on first use (EOutOfMemory "Failed to allocate memory for GIF
     // DIB" when it cannot); after Store raises "Image has no DIB". A row outside the

@@ -2,7 +2,6 @@
 
 #include "framework/core/Exception.h"
 #include "gif/ColorLookup.h"
-#include "gif/ColorText.h"
 #include "gif/GIFException.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "gif/FixedPalettes.h"
 
+#include "framework/graphics/DeviceContext.h"
 #include "framework/graphics/Palette.h"
-#include "gif/DIB.h"
 
 #include <vector>
 

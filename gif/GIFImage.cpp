@@ -5,6 +5,7 @@
 #include "gif/Header.h"
 #include "gif/ImageList.h"
 #include "gif/SubImage.h"
+#include "gif/Trailer.h"
 
 #include <algorithm>
 

@@ -23,14 +23,3 @@ public:
     // Every frame in order, reporting progress after each.
     void SaveToStream(TStream& stream) override;
 };
-
-// The trailer byte ';' (0x3B). Made only for the moment it is read or written.
-class TGIFTrailer : public TGIFItem {
-    CARNELO_CLASS(TGIFTrailer, TGIFItem)
-public:
-    explicit TGIFTrailer(TGIFImage* image) : TGIFItem(image) {}
-
-    void SaveToStream(TStream& stream) override;
-    // Another byte warns "Invalid Image trailer"; the end of the stream says nothing.
-    void LoadFromStream(TStream& stream) override;
-};

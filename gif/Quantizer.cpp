@@ -1,7 +1,6 @@
 #include "gif/Quantizer.h"
 
 #include "framework/graphics/Palette.h"
-#include "gif/ColorText.h"
 #include "gif/DIB.h"
 #include "gif/GIFException.h"
 
@@ -103,7 +102,7 @@ void TColorQuantizer::AddPixel(uint8_t red, uint8_t green, uint8_t blue)
 
 bool TColorQuantizer::ScanImage(TDIBReader& reader)
 {
-    if (reader.Layout() != px24Bit)
+    if (reader.PixelFormat() != TPixelFormat::pf24bit)
         RaiseGIFError(GIFText::UnsupportedPixelFormat);
     const int width = reader.Target().Width(), height = reader.Target().Height();
     for (int y = 0; y < height; ++y) {
@@ -155,6 +154,6 @@ std::unique_ptr<TPalette> CreateOptimizedPalette(TDIBReader& reader, int colorCo
 std::unique_ptr<TPalette> CreateOptimizedPaletteFromBitmap(const TBitmap& bitmap, int colorCount, int colorBits,
                                                            bool withSystemColors)
 {
-    TDIBReader reader(bitmap, px24Bit);
+    TDIBReader reader(bitmap, TPixelFormat::pf24bit);
     return CreateOptimizedPalette(reader, colorCount, colorBits, withSystemColors);
 }

@@ -4,7 +4,6 @@
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Palette.h"
 #include "gif/ColorLookup.h"
-#include "gif/ColorText.h"
 #include "gif/DIB.h"
 #include "gif/FixedPalettes.h"
 #include "gif/GIFException.h"
@@ -84,7 +83,7 @@ std::unique_ptr<TBitmap> ReduceColors(const TBitmap& bitmap, TReductionMethod re
     if (width <= 0 || height <= 0)
         return result;
 
-    TDIBReader reader(bitmap, px24Bit);
+    TDIBReader reader(bitmap, TPixelFormat::pf24bit);
     // The refined palette needs every pixel at once (on several threads for large
     // images), so its rows are read once into memory and mapped from there.
     std::vector<uint8_t> pixels;
@@ -101,7 +100,7 @@ std::unique_ptr<TBitmap> ReduceColors(const TBitmap& bitmap, TReductionMethod re
     if (lookup->Colors() == 0)
         return result;
     const std::unique_ptr<TDitherEngine> engine = CreateDitherEngine(ditherMethod, width, *lookup);
-    TDIBWriter writer(*result, px8Bit, width, height, target.get());
+    TDIBWriter writer(*result, TPixelFormat::pf8bit, width, height, target.get());
 
     for (int y = 0; y < height; ++y) {
         const uint8_t* source = rows.top ? rows.Row(y) : reader.ScanLineAt(y);

@@ -2,6 +2,7 @@
 
 #include "framework/core/Exception.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -68,3 +69,8 @@ void SortTexts(std::vector<std::string>& texts);
 // Where text belongs in a list sorted by CompareText: after every text that orders
 // before or equal to it.
 int SortedInsertIndex(const TStrings& list, const std::string& text);
+
+// The UTF-8 bytes of a code point.
+std::string utf8Of(char32_t c);
+// Bytes of the UTF-8 sequence a lead byte starts; 1 for a byte that starts none.
+size_t utf8SequenceLength(unsigned char lead);

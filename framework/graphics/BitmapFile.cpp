@@ -1,8 +1,8 @@
-#include "framework/graphics/Bitmap.h"
+#include "framework/graphics/BitmapFile.h"
 
 #include "framework/core/Stream.h"
+#include "framework/graphics/Bitmap.h"
 #include "framework/graphics/BitmapImage.h"
-#include "framework/graphics/Dib.h"
 #include "framework/graphics/PixelCodec.h"
 
 #include <algorithm>

@@ -1,12 +1,11 @@
 #include "framework/graphics/Canvas.h"
 
 #include "framework/graphics/Bitmap.h"
+#include "framework/graphics/FontDescription.h"
 #include "framework/graphics/PixelCodec.h"
-#include "framework/graphics/QtFont.h"
 
 #include <QFont>
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QString>
@@ -36,54 +35,6 @@ struct Layout {
 namespace {
 using textlayout::Layout;
 using textlayout::Line;
-
-void requireApplication()
-{
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        throw EInvalidOperation("Le texte ne peut être dessiné avant la création de l'application");
-}
-
-// The faces the layouts name, mapped to metric-compatible faces every installation has.
-QString faceFor(const std::string& name)
-{
-    static const std::pair<const char*, const char*> kFaces[] = {
-        {"MS Sans Serif", "Liberation Sans"},      {"Microsoft Sans Serif", "Liberation Sans"},
-        {"Arial", "Liberation Sans"},              {"Tahoma", "Liberation Sans"},
-        {"Verdana", "Liberation Sans"},            {"Helvetica", "Liberation Sans"},
-        {"Times New Roman", "Liberation Serif"},   {"MS Serif", "Liberation Serif"},
-        {"Times", "Liberation Serif"},             {"Courier New", "Liberation Mono"},
-        {"Courier", "Liberation Mono"},
-    };
-    const QString q = QString::fromStdString(name);
-    for (const auto& [windows, installed] : kFaces)
-        if (q.compare(QLatin1String(windows), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(installed);
-    return q;
-}
-
-// A negative height -h is a character height of h pixels (Qt's pixel size); a positive
-// height is the whole cell, internal leading included.
-QFont qtFont(const TFont& font)
-{
-    requireApplication();
-    QFont q(faceFor(font.Name()));
-    q.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::PreferMatch));
-    q.setHintingPreference(QFont::PreferFullHinting);
-    q.setBold(font.Style() & fsBold);
-    q.setItalic(font.Style() & fsItalic);
-    q.setUnderline(font.Style() & fsUnderline);
-    q.setStrikeOut(font.Style() & fsStrikeOut);
-    int height = font.Height() == 0 ? -11 : font.Height();
-    if (height < 0) {
-        q.setPixelSize(-height);
-    } else {
-        q.setPixelSize(100);
-        const QFontMetrics probe(q);
-        const int cell = std::max(1, probe.ascent() + probe.descent());
-        q.setPixelSize(std::max(1, (height * 100 + cell / 2) / cell));
-    }
-    return q;
-}
 
 // Splits off "&" marks: "&x" underlines x, "&&" is one "&".
 QString stripPrefixes(const QString& in, std::vector<int>& underlined)
@@ -158,7 +109,7 @@ void addEllipsis(const QFontMetrics& metrics, Line& line, int maxWidth)
 Layout layoutText(const TFont& font, const std::string& utf8, int maxWidth, uint32_t flags)
 {
     Layout layout;
-    layout.font = qtFont(font);
+    layout.font = toQtFont(DescribeFont(font));
     const QFontMetrics metrics(layout.font);
     layout.ascent = metrics.ascent();
     layout.lineHeight = metrics.ascent() + metrics.descent();
@@ -294,9 +245,4 @@ int TCanvas::TextWidth(const std::string& text)
 int TCanvas::TextHeight(const std::string& text)
 {
     return TextExtent(text).y;
-}
-
-QFont QtFontFor(const TFont& font)
-{
-    return qtFont(font);
 }

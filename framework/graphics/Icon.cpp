@@ -2,8 +2,8 @@
 
 #include "framework/core/Stream.h"
 #include "framework/graphics/Bitmap.h"
+#include "framework/graphics/BitmapFile.h"
 #include "framework/graphics/Canvas.h"
-#include "framework/graphics/Dib.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -240,7 +240,7 @@ void TApplication::SetMouseControl(TControl* control)
 {
     if (control == m_mouseControl)
         return;
-    TControl* capture = GetCaptureControl();
+    TControl* capture = m_captureControl;
     // While a control holds the capture, only it hears that the mouse came or went.
     auto told = [capture](TControl* c) { return c && (!capture || c == capture); };
     TControl* old = m_mouseControl;
@@ -257,6 +257,8 @@ void TApplication::ControlDestroyed(TControl* control)
 {
     if (m_mouseControl == control)
         m_mouseControl = nullptr;
+    if (m_captureControl == control)
+        m_captureControl = nullptr;
     if (m_mainForm == control)
         m_mainForm = nullptr;
 }
@@ -282,7 +284,7 @@ void TApplication::PostCommand(std::function<void()> work)
 
 void TApplication::CancelMode()
 {
-    SetCaptureControl(nullptr);
+    m_captureControl = nullptr;
     if (QWidget* grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();
 }

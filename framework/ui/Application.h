@@ -60,6 +60,9 @@ public:
     // holds the capture).
     void SetMouseControl(TControl* control);
     TControl* MouseControl() const { return m_mouseControl; }
+    // The control that gets every mouse message until it gives the capture back.
+    TControl* CaptureControl() const { return m_captureControl; }
+    void SetCaptureControl(TControl* control) { m_captureControl = control; }
     // Forgets a control that goes away.
     void ControlDestroyed(TControl* control);
 
@@ -83,6 +86,7 @@ private:
     std::string m_title;
     TForm* m_mainForm = nullptr;
     TControl* m_mouseControl = nullptr;
+    TControl* m_captureControl = nullptr;
     bool m_terminated = false;
     bool m_running = false;
     bool m_handlingException = false;

@@ -1,6 +1,7 @@
 #include "framework/ui/Controls.h"
 
 #include "framework/graphics/Bitmap.h"
+#include "framework/graphics/FontDescription.h"
 #include "framework/ui/Application.h"
 #include "framework/ui/Forms.h"
 #include "framework/ui/Menus.h"
@@ -13,10 +14,6 @@
 #include <algorithm>
 
 namespace {
-
-TControl* g_captureControl = nullptr;
-
-constexpr const char* ControlProperty = "carneloControl";
 
 // Tells the application which windowed control the mouse is over.
 class EnterFilter : public QObject {
@@ -40,50 +37,13 @@ EnterFilter& enterFilter()
 
 TControl* GetCaptureControl()
 {
-    return g_captureControl;
+    return Application ? Application->CaptureControl() : nullptr;
 }
 
 void SetCaptureControl(TControl* control)
 {
-    g_captureControl = control;
-}
-
-TForm* formOfWidget(const QWidget* widget)
-{
-    for (const QWidget* w = widget; w; w = w->parentWidget())
-        if (w->isWindow())
-            return dynamic_cast<TForm*>(controlOfWidget(w));
-    return nullptr;
-}
-
-TControl* controlOfWidget(const QWidget* widget)
-{
-    if (!widget)
-        return nullptr;
-    return static_cast<TControl*>(widget->property(ControlProperty).value<void*>());
-}
-
-void setControlOfWidget(QWidget* widget, TControl* control)
-{
-    widget->setProperty(ControlProperty, QVariant::fromValue(static_cast<void*>(control)));
-}
-
-unsigned shiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons)
-{
-    unsigned s = 0;
-    if (modifiers & Qt::ShiftModifier)
-        s |= ssShift;
-    if (modifiers & Qt::AltModifier)
-        s |= ssAlt;
-    if (modifiers & Qt::ControlModifier)
-        s |= ssCtrl;
-    if (buttons & Qt::LeftButton)
-        s |= ssLeft;
-    if (buttons & Qt::RightButton)
-        s |= ssRight;
-    if (buttons & Qt::MiddleButton)
-        s |= ssMiddle;
-    return s;
+    if (Application)
+        Application->SetCaptureControl(control);
 }
 
 // ---------------------------------------------------------------------------- TControl
@@ -97,16 +57,9 @@ TControl::~TControl()
 {
     if (Application)
         Application->ControlDestroyed(this);
-    if (g_captureControl == this)
-        g_captureControl = nullptr;
     if (m_parent) {
-        const TRect area = BoundsRect();
-        TWinControl* parent = m_parent;
-        parent->removeControl(this);
+        m_parent->removeControl(this);
         m_parent = nullptr;
-        if (TForm* form = parent->ParentForm(); form && dynamic_cast<TWinControl*>(this) == nullptr)
-            if (QWidget* w = form->Widget())
-                w->update(toQt(area));
     }
 }
 
@@ -114,11 +67,6 @@ void TControl::SetBounds(int left, int top, int width, int height)
 {
     if (left == m_left && top == m_top && width == m_width && height == m_height)
         return;
-    const TRect old = BoundsRect();
-    if (!dynamic_cast<TWinControl*>(this) && m_parent && Showing())
-        if (TForm* form = ParentForm())
-            if (QWidget* w = form->Widget())
-                w->update(toQt(old));
     m_left = left;
     m_top = top;
     m_width = std::max(0, width);
@@ -183,9 +131,7 @@ void TControl::fontChanged(TObject*)
     if (!m_changingParentFont)
         m_parentFont = false;
     FontChanged();
-    if (auto* self = dynamic_cast<TWinControl*>(this))
-        for (TControl* child : self->Controls())
-            child->ParentChanged();
+    NotifyChildren();
 }
 
 void TControl::SetParentFont(bool value)
@@ -202,9 +148,7 @@ void TControl::SetColor(TColor value)
         return;
     m_color = value;
     ColorChanged();
-    if (auto* self = dynamic_cast<TWinControl*>(this))
-        for (TControl* child : self->Controls())
-            child->ParentChanged();
+    NotifyChildren();
 }
 
 void TControl::SetParentColor(bool value)
@@ -296,11 +240,11 @@ void TControl::WMLButtonDown(TShiftState shift, int x, int y)
 
 void TControl::WMLButtonUp(TShiftState shift, int x, int y)
 {
-    if (g_captureControl == this)
+    if (GetCaptureControl() == this)
         SetCaptureControl(nullptr);
     const auto alive = AliveToken();
     MouseUp(TMouseButton::mbLeft, shift, x, y);
-    if (!alive.expired() && ClientRect().Contains({x, y}) && !dynamic_cast<TForm*>(this))
+    if (!alive.expired() && ClickOnRelease() && ClientRect().Contains({x, y}))
         Click();
 }
 
@@ -351,7 +295,11 @@ void TControl::MouseMove(TShiftState shift, int x, int y)
 
 TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner) {}
 
-TGraphicControl::~TGraphicControl() = default;
+TGraphicControl::~TGraphicControl()
+{
+    // What the control covered shows the form again.
+    invalidateOnForm(BoundsRect());
+}
 
 TCanvas& TGraphicControl::Canvas()
 {
@@ -374,13 +322,26 @@ void TGraphicControl::PaintOn(const TRect& dirty)
     canvas.SetClipRect(ClientRect());
 }
 
-void TGraphicControl::Invalidate()
+void TGraphicControl::SetBounds(int left, int top, int width, int height)
+{
+    // The form repaints where the control was; the new place follows from Invalidate.
+    if (Bounds(left, top, width, height) != BoundsRect() && Showing())
+        invalidateOnForm(BoundsRect());
+    TControl::SetBounds(left, top, width, height);
+}
+
+void TGraphicControl::invalidateOnForm(const TRect& area)
 {
     if (!Parent())
         return;
     if (TForm* form = ParentForm())
         if (QWidget* w = form->Widget())
-            w->update(toQt(BoundsRect()));
+            w->update(toQt(area));
+}
+
+void TGraphicControl::Invalidate()
+{
+    invalidateOnForm(BoundsRect());
 }
 
 void TGraphicControl::Repaint()
@@ -428,7 +389,7 @@ void TWinControl::AttachWidget(QWidget* widget)
     setControlOfWidget(widget, this);
     if (!IsTopLevel())
         widget->installEventFilter(&enterFilter());
-    widget->setFont(toQtFont(Font()));
+    widget->setFont(toQtFont(DescribeFont(Font())));
     if (Parent() && Parent()->Widget())
         widget->setParent(Parent()->Widget());
     widget->setGeometry(Left(), Top(), Width(), Height());
@@ -486,12 +447,18 @@ void TWinControl::Repaint()
 void TWinControl::FontChanged()
 {
     if (QWidget* w = Widget())
-        w->setFont(toQtFont(Font()));
+        w->setFont(toQtFont(DescribeFont(Font())));
 }
 
 void TWinControl::ColorChanged()
 {
     Invalidate();
+}
+
+void TWinControl::NotifyChildren()
+{
+    for (TControl* child : m_controls)
+        child->ParentChanged();
 }
 
 void TWinControl::insertControl(TControl* control)

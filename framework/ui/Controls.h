@@ -58,6 +58,9 @@ public:
     bool Showing() const;
     bool Enabled() const { return m_enabled; }
     virtual void SetEnabled(bool value);
+    // Whether the form sends the control its mouse presses, releases and moves; a
+    // disabled control's go to whatever lies under it.
+    virtual bool TakesMouseInput() const { return m_enabled; }
 
     TFont& Font() { return m_font; }
     const TFont& Font() const { return m_font; }
@@ -123,6 +126,10 @@ protected:
     virtual void VisibleChanged() {}
     virtual void EnabledChanged() { Invalidate(); }
     virtual void TextChanged() { Invalidate(); }
+    // Lets the child controls follow a change of this control's font or colour.
+    virtual void NotifyChildren() {}
+    // Whether a left press and release over the control fire OnClick.
+    virtual bool ClickOnRelease() const { return true; }
     void Notification(TComponent* component, TOperation operation) override;
     // Follows the parent's font, colour and hint setting where this control asks to.
     void ParentChanged();
@@ -158,6 +165,7 @@ public:
     // Drawing on the form's surface with the control's top-left as (0, 0), clipped to the
     // control; valid while the control has a parent form.
     TCanvas& Canvas();
+    void SetBounds(int left, int top, int width, int height) override;
     void Invalidate() override;
     void Repaint() override;
 
@@ -168,6 +176,9 @@ protected:
     virtual void Paint() {}
 
 private:
+    // Asks the form to repaint that part of its surface.
+    void invalidateOnForm(const TRect& area);
+
     TCanvas m_canvas;
 };
 
@@ -217,6 +228,7 @@ protected:
     void AttachWidget(QWidget* widget);
     void FontChanged() override;
     void ColorChanged() override;
+    void NotifyChildren() override;
     // The parent's surface changed under graphic children (form only).
     virtual void ChildGraphicsChanged(const TRect&) {}
 
@@ -234,6 +246,7 @@ private:
     bool m_tabStop = true;
 };
 
-// Capture: the control that gets every mouse message until it gives the capture back.
+// The application's capture control (TApplication::CaptureControl); none, and nothing
+// to set, while no application exists.
 TControl* GetCaptureControl();
 void SetCaptureControl(TControl* control);

@@ -1,9 +1,16 @@
 #include "framework/ui/Dialogs.h"
 
+#include "framework/ui/Application.h"
+#include "framework/ui/Forms.h"
+#include "framework/ui/QtSupport.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -39,12 +46,61 @@ QMessageBox::Icon qtIcon(TMessageIcon icon)
     return QMessageBox::NoIcon;
 }
 
+// The window a box belongs to: the active form's, else the main form's while it shows.
+QWidget* ownerWindow()
+{
+    if (TForm* form = formOfWidget(QApplication::activeWindow()); form && form->Showing())
+        return form->Widget();
+    if (TForm* main = Application ? Application->MainForm() : nullptr; main && main->Showing())
+        return main->Widget();
+    return nullptr;
+}
+
+bool stayOnTopFormShown()
+{
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (TForm* form = formOfWidget(window);
+            form && form->Showing() && form->FormStyle() == TFormStyle::fsStayOnTop)
+            return true;
+    return false;
+}
+
+// Centres itself over its owner, or the screen, once its size is settled: without a
+// window manager nobody else places it, and Qt's own placement allows for frames that
+// are not there.
+class MessageBox final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* e) override
+    {
+        QMessageBox::showEvent(e);
+        if (e->spontaneous())
+            return;
+        QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+        if (!screen)
+            return;
+        const QRect area = screen->geometry();
+        const QRect over = parentWidget() ? parentWidget()->geometry() : area;
+        const int left = over.x() + (over.width() - width()) / 2;
+        const int top = over.y() + (over.height() - height()) / 2;
+        // The client area, as the owner's geometry is: move() would place a frame.
+        setGeometry(std::clamp(left, area.left(), std::max(area.left(), area.right() + 1 - width())),
+                    std::clamp(top, area.top(), std::max(area.top(), area.bottom() + 1 - height())), width(),
+                    height());
+    }
+};
+
 class QtDialogService final : public IDialogService {
 public:
     int ShowMessageBox(const TMessageBoxRequest& request) override
     {
-        QMessageBox box(qtIcon(request.icon), QString::fromStdString(request.caption),
-                        QString::fromStdString(request.text), QMessageBox::NoButton, QApplication::activeWindow());
+        MessageBox box(qtIcon(request.icon), QString::fromStdString(request.caption),
+                       QString::fromStdString(request.text), QMessageBox::NoButton, ownerWindow());
+        // A stay-on-top form would otherwise cover the modal box and seem to freeze the program.
+        if (stayOnTopFormShown())
+            box.setWindowFlag(Qt::WindowStaysOnTopHint);
         box.setTextFormat(Qt::PlainText);
         std::vector<std::pair<QPushButton*, int>> buttons;
         for (const auto& b : request.buttons) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/graphics/DrawStyles.h"
 #include "framework/ui/Controls.h"
 
 #include <memory>
@@ -38,7 +39,6 @@ private:
 };
 
 enum class TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer };
-enum class TBevelStyle { bsLowered, bsRaised };
 
 // An etched line or box.
 class TBevel : public TGraphicControl {

@@ -136,14 +136,14 @@ private:
         });
     }
 
-    // The topmost visible graphic control at p (enabled ones only unless anyState), or
-    // the form itself.
+    // The topmost visible graphic control at p (only those that take mouse input unless
+    // anyState), or the form itself.
     TControl* controlAt(QPoint p, bool anyState) const
     {
         const auto& controls = m_form.Controls();
         for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
             TControl* c = *it;
-            if (dynamic_cast<TWinControl*>(c) || !c->Visible() || (!anyState && !c->Enabled()))
+            if (dynamic_cast<TWinControl*>(c) || !c->Visible() || (!anyState && !c->TakesMouseInput()))
                 continue;
             if (c->BoundsRect().Contains({p.x(), p.y()}))
                 return c;

@@ -68,6 +68,8 @@ public:
     bool IsTopLevel() const override { return true; }
 
 protected:
+    // A press and release on the form's own surface is no click.
+    bool ClickOnRelease() const override { return false; }
     void BoundsChanged() override;
     void Notification(TComponent* component, TOperation operation) override;
     void ColorChanged() override;

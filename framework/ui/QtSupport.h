@@ -6,14 +6,12 @@
 #include "framework/graphics/Color.h"
 
 #include <QColor>
-#include <QFont>
 #include <QPoint>
 #include <QRect>
 #include <QString>
 
 #include <string>
 
-class TFont;
 class TControl;
 class TForm;
 class QMouseEvent;
@@ -48,9 +46,6 @@ inline QColor toQtColor(TColor color)
     const TColor rgb = ColorToRGB(color);
     return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
 }
-
-// The Qt font the raster core draws a TFont with, so widgets and canvas text match.
-QFont toQtFont(const TFont& font);
 
 // The shift state of a Qt input event.
 unsigned shiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);

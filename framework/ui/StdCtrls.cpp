@@ -8,12 +8,17 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QStringList>
 #include <QStyledItemDelegate>
 #include <QStylePainter>
+
+#include <algorithm>
+#include <optional>
 
 namespace {
 // A text field's colours: its own background and the font's colour.
@@ -152,10 +157,28 @@ void TEdit::applyPalette()
 
 // ----------------------------------------------------------------------------- TButton
 
+namespace {
+
+// A focused push button takes Enter as it takes Space, in any window; Qt's own button
+// does so only inside a dialog.
+class ButtonWidget final : public QPushButton {
+protected:
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !e->isAutoRepeat()) {
+            click();
+            return;
+        }
+        QPushButton::keyPressEvent(e);
+    }
+};
+
+} // namespace
+
 TButton::TButton(TComponent* owner) : TWinControl(owner)
 {
     SetBounds(0, 0, 75, 25);
-    auto* button = new QPushButton;
+    auto* button = new ButtonWidget;
     QObject::connect(button, &QPushButton::clicked, button, [this] { GuardedCall([this] { Click(); }); });
     AttachWidget(button);
 }
@@ -235,10 +258,28 @@ private:
     TComboBox& m_combo;
 };
 
+// Some styles open a pick list over the box, as long as all its entries and as wide as
+// the longest; both of the box's styles drop the list down below it instead (above
+// without room), as wide as the box and DropDownCount entries high.
+class DropDownStyle final : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override
+    {
+        if (hint == SH_ComboBox_Popup)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+
 class ComboWidget final : public QComboBox {
 public:
     explicit ComboWidget(TComboBox& combo) : m_combo(combo)
     {
+        // Before the list exists, which reads the hint when it is made.
+        auto* style = new DropDownStyle;
+        style->setParent(this);
+        setStyle(style);
         setInsertPolicy(QComboBox::NoInsert);
         setItemDelegate(new ItemDelegate(combo, this));
     }
@@ -269,6 +310,11 @@ private:
 } // namespace
 
 // The entries, mirrored as UTF-8 so reading them costs no conversion.
+//
+// Qt moves the current entry to a neighbour when it is removed, picks the first entry put
+// into an empty list, and rewrites the edit text whenever the current row moves. The box
+// does none of that: entries come and go under the one that is shown, removing the shown
+// entry shows none, and the editable box keeps what was typed.
 class ComboItems final : public TStrings {
 public:
     explicit ComboItems(TComboBox& combo) : m_combo(combo) {}
@@ -298,8 +344,15 @@ public:
             return;
         if (index < 0 || index >= Count())
             throw EListError(Format(FrameworkText::ListIndexError, {std::to_string(index)}));
+        QComboBox* box = m_combo.box();
+        const int shown = box->currentIndex();
+        // The editable box empties when its text names the entry that goes (picked or
+        // typed), unless a shown entry that stays has the same text.
+        const QString text = box->currentText();
+        const bool textGoes = text == box->itemText(index) && (shown == index || box->itemText(shown) != text);
+        const int shownAfter = shown == index ? -1 : shown > index ? shown - 1 : shown;
         m_items.erase(m_items.begin() + index);
-        m_combo.box()->removeItem(index);
+        change([&] { box->removeItem(index); }, shownAfter, textGoes);
     }
     void Clear() override
     {
@@ -308,39 +361,71 @@ public:
     }
     void AddStrings(const std::vector<std::string>& texts) override
     {
+        const std::optional<std::string> shown = shownEntry();
         m_items.insert(m_items.end(), texts.begin(), texts.end());
         if (m_combo.Sorted())
             SortTexts(m_items);
-        rebuild();
+        rebuild(shown);
     }
 
     void Sort()
     {
+        const std::optional<std::string> shown = shownEntry();
         SortTexts(m_items);
-        rebuild();
+        rebuild(shown);
     }
 
 private:
     void insertAt(int index, const std::string& text)
     {
         m_items.insert(m_items.begin() + index, text);
-        m_combo.box()->insertItem(index, toQt(text));
-    }
-    // One model reset instead of one insertion per entry.
-    void rebuild()
-    {
         QComboBox* box = m_combo.box();
-        const QString text = box->isEditable() ? box->currentText() : QString();
+        const int shown = box->currentIndex();
+        change([&] { box->insertItem(index, toQt(text)); }, shown >= index ? shown + 1 : shown, false);
+    }
+
+    std::optional<std::string> shownEntry() const
+    {
+        const int index = m_combo.box()->currentIndex();
+        if (index < 0)
+            return std::nullopt;
+        return m_items[static_cast<size_t>(index)];
+    }
+
+    // One model reset instead of one insertion per entry; the entry that was shown is
+    // found again by its text.
+    void rebuild(const std::optional<std::string>& shown)
+    {
         QStringList list;
         list.reserve(static_cast<qsizetype>(m_items.size()));
         for (const auto& item : m_items)
             list << toQt(item);
+        int index = -1;
+        if (shown)
+            if (const auto it = std::find(m_items.begin(), m_items.end(), *shown); it != m_items.end())
+                index = static_cast<int>(it - m_items.begin());
+        QComboBox* box = m_combo.box();
+        change(
+            [&] {
+                box->clear();
+                box->addItems(list);
+            },
+            index, false);
+    }
+
+    // Runs a change of Qt's list without its reactions, then shows entry `shown` (-1:
+    // none) with the edit text as it was, or empty.
+    template <typename Change>
+    void change(Change&& apply, int shown, bool clearText)
+    {
+        QComboBox* box = m_combo.box();
+        const QString text = box->isEditable() && !clearText ? box->currentText() : QString();
         const QSignalBlocker block(box);
-        box->clear();
-        box->addItems(list);
-        box->setCurrentIndex(-1);
+        apply();
+        box->setCurrentIndex(shown);
         if (box->isEditable())
             box->setEditText(text);
+        box->update();
     }
 
     TComboBox& m_combo;

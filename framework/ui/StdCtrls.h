@@ -1,13 +1,12 @@
 #pragma once
 
 #include "framework/core/Strings.h"
+#include "framework/graphics/DrawStyles.h"
 #include "framework/ui/Controls.h"
 
 #include <memory>
 
 class QComboBox;
-
-enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
 
 // A text label painted on the form's surface. Transparent lets the surface show around
 // the text; "&" underlines the next character unless ShowAccelChar is off.
@@ -78,6 +77,9 @@ enum class TComboBoxStyle { csDropDown, csDropDownList, csOwnerDrawFixed };
 // and a focus rectangle round the focused one. Changing the style rebuilds the box: the
 // entries stay, none is selected, and the text shown is handed to the new box, where
 // the editable style shows it and the pick list (nothing selected) shows none.
+// Removing the shown entry leaves none selected and no text; adding or removing others
+// keeps the shown entry and what was typed. The list drops down below the box (above
+// without room), as wide as the box, with at most DropDownCount entries.
 // Picking an entry (mouse, arrow keys, first letter) makes it the text, then fires OnClick.
 class TComboBox : public TWinControl {
     CARNELO_CLASS(TComboBox, TWinControl)

@@ -202,6 +202,43 @@ TEST_F(AddressBook, DeleteAsksAndOnlyYesErases)
     EXPECT_EQ(File(), "[Alice]\n01=555 0202\n02=2 Low Road\n03=\n04=\n[Items]\nAlice=\n");
 }
 
+// How a user may pick a name: from the opened list, or with the arrow keys on the closed box.
+struct PickWay {
+    const char* name;
+    bool arrowKeys;
+    friend void PrintTo(const PickWay& way, std::ostream* os) { *os << way.name; }
+};
+
+class DeleteThenSave : public AddressBook, public testing::WithParamInterface<PickWay> {};
+
+TEST_P(DeleteThenSave, LeavesTheOtherContactAlone)
+{
+    WriteText(store, BobAndAlice);
+    Start();
+    if (GetParam().arrowKeys)
+        PickWithArrowKeys("Bob");
+    else
+        Pick("Bob");
+    ASSERT_EQ(Fields()[0], "555 0101");
+    dialogs.Answer(mrYes);
+    Command("Delete");
+    const std::string afterDelete = "[Alice]\n01=555 0202\n02=2 Low Road\n03=\n04=\n[Items]\nAlice=\nBob=\n";
+    EXPECT_EQ(File(), afterDelete);
+    EXPECT_EQ(form->Cm->ItemIndex(), -1) << "no neighbour takes the deleted name's place";
+    EXPECT_EQ(form->Cm->Text(), "");
+    Command("Save");
+    EXPECT_EQ(File(), afterDelete);
+    dialogs.Answer(mrYes);
+    Command("Delete");
+    EXPECT_EQ(dialogs.asked.back().text, "Are you sure wanna erase \"  \" from the list");
+    EXPECT_EQ(File(), afterDelete);
+    EXPECT_EQ(Names(), std::vector<std::string>{"Alice"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Picks, DeleteThenSave,
+                         testing::Values(PickWay{"FromTheList", false}, PickWay{"WithArrowKeys", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(AddressBook, DeleteWithoutANameOrOfItemsErasesNothing)
 {
     WriteText(store, BobAndAlice);
@@ -343,6 +380,49 @@ TEST_F(AddressBook, FailedNameListRewriteKeepsTheWindowAndStoreOpen)
     EXPECT_NE(File().find("[Items]\nAlice=\nBob=\nFay=\n"), std::string::npos);
 }
 
+// A read-only store whose name list is written differently from what the close would write.
+struct ReadOnlyClose {
+    const char* name;
+    std::string items;     // the stored name list
+    const char* added;     // a contact saved before the store became read-only, if any
+    bool closes;
+    friend void PrintTo(const ReadOnlyClose& c, std::ostream* os) { *os << c.name; }
+};
+
+class ReadOnlyStore : public AddressBook, public testing::WithParamInterface<ReadOnlyClose> {};
+
+TEST_P(ReadOnlyStore, ClosesWhenTheStoredListHoldsTheSameNames)
+{
+    const ReadOnlyClose& c = GetParam();
+    WriteText(store, "[Bob]\n01=555 0101\n[Alice]\n01=555 0202\n" + c.items);
+    Start();
+    if (*c.added) {
+        Command("New");
+        TypeName(c.added);
+        Command("Save");
+    }
+    const std::string before = File();
+    ::chmod(store.c_str(), 0444);
+    EXPECT_EQ(CloseWindow(), c.closes);
+    EXPECT_EQ(File(), before);
+    if (c.closes) {
+        EXPECT_TRUE(dialogs.asked.empty());
+        EXPECT_EQ(form->Store(), nullptr);
+    } else {
+        ASSERT_EQ(dialogs.asked.size(), 1u);
+        EXPECT_EQ(dialogs.asked[0].text, "Ne peut écrire dans " + store + ".");
+        EXPECT_NE(form->Store(), nullptr);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, ReadOnlyStore, testing::Values(
+    ReadOnlyClose{"Reordered", "[Items]\nBob=\nAlice=\n", "", true},
+    ReadOnlyClose{"Spaced", "[Items]\nAlice =\n  Bob=\n", "", true},
+    ReadOnlyClose{"OtherCase", "[items]\nALICE=\nbob=x\n", "", true},
+    ReadOnlyClose{"Bare", "[Items]\n", "", true},
+    ReadOnlyClose{"MissingAName", "[Items]\nBob=\nAlice=\n", "Carl", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(AddressBook, GoButtonOpensOnlyWebAddresses)
 {
     Start();
@@ -392,8 +472,9 @@ TEST_F(AddressBook, AboutTwiceOnlyBringsTheBoxToTheFront)
     EXPECT_EQ(about->Left(), left);
     EXPECT_EQ(about->ClientWidth(), 344);
     EXPECT_EQ(about->ClientHeight(), 148);
-    about->Button1->Click();
-    EXPECT_FALSE(about->Visible());
+    about->Button1->SetFocus();
+    KeyClick(*about, Qt::Key_Return);
+    EXPECT_FALSE(about->Visible()) << "Enter on the focused Ok closes the box";
     EXPECT_TRUE(form->Visible()) << "hiding the About box closes nothing else";
 }
 

@@ -67,6 +67,19 @@ void AddressBook::Pick(const std::string& name)
     PumpEvents();
 }
 
+void AddressBook::PickWithArrowKeys(const std::string& name)
+{
+    const int index = form->Cm->Items().IndexOf(name);
+    ASSERT_GE(index, 0) << name;
+    form->Cm->SetFocus();
+    PumpEvents();
+    while (form->Cm->ItemIndex() != index) {
+        const int before = form->Cm->ItemIndex();
+        KeyClick(*form, before < index ? Qt::Key_Down : Qt::Key_Up);
+        ASSERT_NE(form->Cm->ItemIndex(), before) << "the key moved nothing";
+    }
+}
+
 void AddressBook::TypeName(const std::string& text)
 {
     auto* box = static_cast<QComboBox*>(form->Cm->Widget());

@@ -23,6 +23,8 @@ protected:
     void Command(const std::string& caption);
     // Picks a name in the pick list with the keyboard.
     void Pick(const std::string& name);
+    // Picks a name with the Up and Down keys on the closed, focused box.
+    void PickWithArrowKeys(const std::string& name);
     // Types into the focused name box or into a field.
     void TypeName(const std::string& text);
     void TypeInto(TEdit* field, const std::string& text);

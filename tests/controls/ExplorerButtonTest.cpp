@@ -303,7 +303,7 @@ TEST_F(ExplorerButtonBehaviour, DownInCode)
     EXPECT_TRUE(take().empty()) << "no events from code";
 }
 
-TEST_F(ExplorerButtonBehaviour, DestroyingAnyButtonDropsTheSharedPatternWhichComesBackTheSame)
+TEST_F(ExplorerButtonBehaviour, TheSharedPatternOutlivesADestroyedButtonAndGoesWithTheLast)
 {
     auto* b2 = addButton("b2", 70, 20, 40, 30);
     button->SetGroupIndex(1);
@@ -314,13 +314,49 @@ TEST_F(ExplorerButtonBehaviour, DestroyingAnyButtonDropsTheSharedPatternWhichCom
     for (int x = 21; x < 59; ++x)
         before.push_back(pixel({x, 25}));
     delete b2;
-    EXPECT_FALSE(downPatternExists());
+    EXPECT_TRUE(downPatternExists()) << "another button still paints with it";
     button->Repaint();
-    EXPECT_TRUE(downPatternExists());
     std::vector<TColor> after;
     for (int x = 21; x < 59; ++x)
         after.push_back(pixel({x, 25}));
     EXPECT_EQ(after, before);
+    delete button;
+    button = nullptr;
+    EXPECT_FALSE(downPatternExists()) << "the last button frees it";
+}
+
+TEST_F(ExplorerButtonBehaviour, AReleaseIsHitTestedWhereItHappenedNotWhereTheCursorIsReported)
+{
+    const TPoint centre = CentreOf(*button);
+    MouseMove(*form, centre);
+    MousePress(*form, centre);
+    // The release is over the button; its global position, which the framework takes as
+    // the cursor's, is elsewhere.
+    QWidget* window = form->Widget();
+    const QPointF over(centre.x, centre.y), elsewhere(kAway.x, kAway.y);
+    QMouseEvent release(QEvent::MouseButtonRelease, over, window->mapToGlobal(elsewhere), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &release);
+    EXPECT_EQ(take(), (Log{"enter b", "click b"}));
+    EXPECT_TRUE(button->MouseInside());
+    EXPECT_EQ(look(button), "raised");
+    MouseRelease(*form, centre); // the test driver's own record of the button, for later tests
+}
+
+TEST_F(ExplorerButtonBehaviour, DisabledIsTheFrameworksFlagAndAPressStillReachesNothingUnder)
+{
+    TControl& control = *button;
+    control.SetEnabled(false);
+    EXPECT_FALSE(button->Enabled());
+    bool formHeard = false;
+    form->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { formHeard = true; };
+    MouseMove(*form, CentreOf(*button));
+    MouseClick(*form, CentreOf(*button));
+    EXPECT_FALSE(formHeard) << "the disabled button takes the press and ignores it";
+    EXPECT_EQ(take(), Log{"enter b"});
+    control.SetEnabled(true);
+    MouseClick(*form, CentreOf(*button));
+    EXPECT_EQ(take(), Log{"click b"});
 }
 
 TEST_F(ExplorerButtonBehaviour, TheDropDownMenuOpensBelowAndTheButtonNeverClicks)

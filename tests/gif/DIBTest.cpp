@@ -7,9 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstring>
 #include <thread>
+
+using enum TPixelFormat;
 
 namespace {
 
@@ -21,54 +22,54 @@ std::unique_ptr<TPalette> greys(int count)
     return std::make_unique<TPalette>(entries);
 }
 
-struct LayoutCase {
+struct FormatCase {
     const char* name;
     std::function<void(TBitmap&)> make;
-    TPixelLayout layout;
+    TPixelFormat format;
 };
 
-class BitmapPixelLayoutTest : public testing::TestWithParam<LayoutCase> {};
+class BitmapPixelFormatTest : public testing::TestWithParam<FormatCase> {};
 
-TEST_P(BitmapPixelLayoutTest, ReportsTheBitmapsOwnFormat)
+TEST_P(BitmapPixelFormatTest, ReportsTheBitmapsOwnFormat)
 {
     TBitmap bitmap;
     GetParam().make(bitmap);
     bitmap.SetSize(3, 2);
-    EXPECT_EQ(BitmapPixelLayout(bitmap), GetParam().layout);
+    EXPECT_EQ(BitmapPixelFormat(bitmap), GetParam().format);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Formats, BitmapPixelLayoutTest,
-    testing::Values(LayoutCase{"device", [](TBitmap&) {}, pxDevice},
-                    LayoutCase{"monochrome", [](TBitmap& b) { b.SetMonochrome(true); }, px1Bit},
-                    LayoutCase{"indexed1", [](TBitmap& b) { b.SetPixelFormat(TPixelFormat::pf1bit); }, px1Bit},
-                    LayoutCase{"indexed4", [](TBitmap& b) { b.SetPixelFormat(TPixelFormat::pf4bit); }, px4Bit},
-                    LayoutCase{"indexed8", [](TBitmap& b) { b.SetPixelFormat(TPixelFormat::pf8bit); }, px8Bit},
-                    LayoutCase{"rgb555", [](TBitmap& b) { b.SetPixelFormat(TPixelFormat::pf15bit); }, px15Bit},
-                    LayoutCase{"rgb565", [](TBitmap& b) { b.SetPixelFormat(TPixelFormat::pf16bit); }, px16Bit},
-                    LayoutCase{"custom16", [](TBitmap& b) { b.SetBitFields(16, {0x0F00, 0x00F0, 0x000F}); }, pxCustom},
-                    LayoutCase{"rgb24", [](TBitmap& b) { b.SetPixelFormat(TPixelFormat::pf24bit); }, px24Bit},
-                    LayoutCase{"rgb32", [](TBitmap& b) { b.SetPixelFormat(TPixelFormat::pf32bit); }, px32Bit},
-                    LayoutCase{"custom32", [](TBitmap& b) { b.SetBitFields(32, {0xFF, 0xFF00, 0xFF0000}); }, pxCustom}),
+    Formats, BitmapPixelFormatTest,
+    testing::Values(FormatCase{"device", [](TBitmap&) {}, pfDevice},
+                    FormatCase{"monochrome", [](TBitmap& b) { b.SetMonochrome(true); }, pf1bit},
+                    FormatCase{"indexed1", [](TBitmap& b) { b.SetPixelFormat(pf1bit); }, pf1bit},
+                    FormatCase{"indexed4", [](TBitmap& b) { b.SetPixelFormat(pf4bit); }, pf4bit},
+                    FormatCase{"indexed8", [](TBitmap& b) { b.SetPixelFormat(pf8bit); }, pf8bit},
+                    FormatCase{"rgb555", [](TBitmap& b) { b.SetPixelFormat(pf15bit); }, pf15bit},
+                    FormatCase{"rgb565", [](TBitmap& b) { b.SetPixelFormat(pf16bit); }, pf16bit},
+                    FormatCase{"custom16", [](TBitmap& b) { b.SetBitFields(16, {0x0F00, 0x00F0, 0x000F}); }, pfCustom},
+                    FormatCase{"rgb24", [](TBitmap& b) { b.SetPixelFormat(pf24bit); }, pf24bit},
+                    FormatCase{"rgb32", [](TBitmap& b) { b.SetPixelFormat(pf32bit); }, pf32bit},
+                    FormatCase{"custom32", [](TBitmap& b) { b.SetBitFields(32, {0xFF, 0xFF00, 0xFF0000}); }, pfCustom}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(DIBHelpers, EmptyBitmapsAndUnknownLayoutsAreRefused)
+TEST(DIBHelpers, EmptyBitmapsAndUnknownFormatsAreRefused)
 {
     TBitmap empty;
     TBitmapInfoHeader header;
-    EXPECT_EQ(messageOf<GIFException>([&] { BitmapPixelLayout(empty); }), "Unsupported bitmap format");
-    EXPECT_EQ(messageOf<GIFException>([&] { FillDIBHeader(empty, header, px8Bit); }), "Bitmap image is not valid");
+    EXPECT_EQ(messageOf<GIFException>([&] { BitmapPixelFormat(empty); }), "Unsupported bitmap format");
+    EXPECT_EQ(messageOf<GIFException>([&] { FillDIBHeader(empty, header, pf8bit); }), "Bitmap image is not valid");
     TBitmap bitmap(2, 2);
-    for (TPixelLayout layout : {pxDevice, px15Bit, px16Bit, px32Bit, pxCustom})
-        EXPECT_EQ(messageOf<GIFException>([&] { FillDIBHeader(bitmap, header, layout); }), "Unsupported PixelFormat");
+    for (TPixelFormat format : {pfDevice, pf15bit, pf16bit, pf32bit, pfCustom})
+        EXPECT_EQ(messageOf<GIFException>([&] { FillDIBHeader(bitmap, header, format); }), "Unsupported PixelFormat");
 }
 
-TEST(DIBHelpers, HeaderAndSizesFollowTheLayoutsDepth)
+TEST(DIBHelpers, HeaderAndSizesFollowTheFormatsDepth)
 {
-    TBitmap bitmap(5, 3, TPixelFormat::pf4bit);
+    TBitmap bitmap(5, 3, pf4bit);
     TBitmapInfoHeader header;
     header.biClrImportant = 99;
-    FillDIBHeader(bitmap, header, px24Bit);
+    FillDIBHeader(bitmap, header, pf24bit);
     EXPECT_EQ(header.biSize, 40u);
     EXPECT_EQ(header.biWidth, 5);
     EXPECT_EQ(header.biHeight, 3);
@@ -78,13 +79,13 @@ TEST(DIBHelpers, HeaderAndSizesFollowTheLayoutsDepth)
     EXPECT_EQ(header.biSizeImage, 16u * 3);
     EXPECT_EQ(header.biClrImportant, 0u);
 
-    const TDIBSizes one = DIBSizes(bitmap, px1Bit);
+    const TDIBSizes one = DIBSizes(bitmap, pf1bit);
     EXPECT_EQ(one.headerSize, 40u + 2 * 4);
     EXPECT_EQ(one.imageSize, 4u * 3);
-    EXPECT_EQ(DIBSizes(bitmap, px8Bit).headerSize, 40u + 256 * 4);
-    EXPECT_EQ(DIBSizes(bitmap, px24Bit).headerSize, 40u);
+    EXPECT_EQ(DIBSizes(bitmap, pf8bit).headerSize, 40u + 256 * 4);
+    EXPECT_EQ(DIBSizes(bitmap, pf24bit).headerSize, 40u);
     // A device bitmap is no DIB section and gets a header of its own.
-    FillDIBHeader(TBitmap(7, 1), header, px1Bit);
+    FillDIBHeader(TBitmap(7, 1), header, pf1bit);
     EXPECT_EQ(header.biWidth, 7);
     EXPECT_EQ(header.biSizeImage, 4u);
 }
@@ -102,57 +103,48 @@ TEST(DIBHelpers, PalettesCopyAndConvertToColourTables)
     EXPECT_EQ(std::vector<uint8_t>(entries, entries + 8), (std::vector<uint8_t>{3, 2, 1, 0, 7, 6, 5, 0}));
 }
 
-TEST(DIBHelpers, CheckGDIObjectReportsTheLastSystemError)
-{
-    EXPECT_EQ(CheckGDIObject(TCanvasHandle(0x1234)), TCanvasHandle(0x1234));
-    errno = EMFILE;
-    EXPECT_EQ(messageOf<EOutOfResources>([] { CheckGDIObject(TCanvasHandle(0)); }), std::strerror(EMFILE));
-    errno = 0;
-    EXPECT_EQ(messageOf<EOutOfResources>([] { CheckGDIObject(TCanvasHandle(0)); }), "Out of system resources");
-}
-
 TEST(DIBReader, ReadsAnyFormatAsBgrRowsTopFirst)
 {
-    TBitmap bitmap(2, 2, TPixelFormat::pf8bit);
+    TBitmap bitmap(2, 2, pf8bit);
     bitmap.SetPalette(greys(4));
     bitmap.ScanLine(0)[0] = 1;
     bitmap.ScanLine(0)[1] = 2;
     bitmap.ScanLine(1)[0] = 3;
     bitmap.ScanLine(1)[1] = 0;
-    TDIBReader reader(bitmap, px24Bit);
+    TDIBReader reader(bitmap, pf24bit);
     const uint8_t* top = reader.ScanLineAt(0);
     EXPECT_EQ(std::vector<uint8_t>(top, top + 6), (std::vector<uint8_t>{18, 17, 16, 34, 33, 32}));
     const uint8_t* bottom = reader.ScanLineAt(1);
     EXPECT_EQ(std::vector<uint8_t>(bottom, bottom + 6), (std::vector<uint8_t>{50, 49, 48, 2, 1, 0}));
 
-    TDIBReader indices(bitmap, px8Bit);
+    TDIBReader indices(bitmap, pf8bit);
     EXPECT_EQ(indices.ScanLineAt(1)[0], 3);
     EXPECT_EQ(indices.Header().biBitCount, 8);
 }
 
 TEST(DIBReader, RowsOutsideTheBitmapAreRefused)
 {
-    TBitmap bitmap(4, 3, TPixelFormat::pf24bit);
-    TDIBReader reader(bitmap, px24Bit);
+    TBitmap bitmap(4, 3, pf24bit);
+    TDIBReader reader(bitmap, pf24bit);
     for (int row : {-1, 3})
         EXPECT_EQ(messageOf<EInvalidGraphicOperation>([&] { reader.ScanLineAt(row); }), "Scan line index out of range");
-    EXPECT_EQ(messageOf<GIFException>([&] { TDIBReader(bitmap, px16Bit); }), "Unsupported PixelFormat");
+    EXPECT_EQ(messageOf<GIFException>([&] { TDIBReader(bitmap, pf16bit); }), "Unsupported PixelFormat");
 }
 
-TEST(DIBWriter, RefusesOtherLayoutsAndEmptySizes)
+TEST(DIBWriter, RefusesOtherFormatsAndEmptySizes)
 {
     TBitmap target;
-    EXPECT_EQ(messageOf<GIFException>([&] { TDIBWriter(target, px4Bit, 2, 2, nullptr); }), "Unsupported PixelFormat");
-    EXPECT_EQ(messageOf<GIFException>([&] { TDIBWriter(target, px8Bit, 0, 2, nullptr); }), "Invalid image dimensions");
-    EXPECT_EQ(messageOf<GIFException>([&] { TDIBWriter(target, px24Bit, 2, 0, nullptr); }), "Invalid image dimensions");
-    EXPECT_EQ(messageOf<GIFException>([&] { TDIBWriter(target, px24Bit, -2, 2, nullptr); }), "Invalid image dimensions");
+    EXPECT_EQ(messageOf<GIFException>([&] { TDIBWriter(target, pf4bit, 2, 2, nullptr); }), "Unsupported PixelFormat");
+    EXPECT_EQ(messageOf<GIFException>([&] { TDIBWriter(target, pf8bit, 0, 2, nullptr); }), "Invalid image dimensions");
+    EXPECT_EQ(messageOf<GIFException>([&] { TDIBWriter(target, pf24bit, 2, 0, nullptr); }), "Invalid image dimensions");
+    EXPECT_EQ(messageOf<GIFException>([&] { TDIBWriter(target, pf24bit, -2, 2, nullptr); }), "Invalid image dimensions");
 }
 
 TEST(DIBWriter, ColourTableHasAllEntriesUsedAndThePalettesImportant)
 {
     TBitmap target;
     const auto palette = greys(16);
-    TDIBWriter writer(target, px8Bit, 3, 2, palette.get());
+    TDIBWriter writer(target, pf8bit, 3, 2, palette.get());
     writer.ScanLineAt(0);
     EXPECT_EQ(writer.InfoSize(), 40u + 1024);
     EXPECT_EQ(writer.InfoHeader().biClrUsed, 256u);
@@ -163,7 +155,7 @@ TEST(DIBWriter, ColourTableHasAllEntriesUsedAndThePalettesImportant)
     for (size_t i = 16; i < 256; ++i)
         EXPECT_EQ(writer.ColorTable()[i], TRGBQuad{}) << i;
     writer.Store();
-    ASSERT_EQ(target.PixelFormat(), TPixelFormat::pf8bit);
+    ASSERT_EQ(target.PixelFormat(), pf8bit);
     ASSERT_EQ(target.Palette()->Count(), 256);
     EXPECT_EQ(target.Palette()->Entry(15), (TPaletteEntry{240, 241, 242, 0}));
 }
@@ -171,7 +163,7 @@ TEST(DIBWriter, ColourTableHasAllEntriesUsedAndThePalettesImportant)
 TEST(DIBWriter, RowsAreStoredBottomUpAndLoadTopDown)
 {
     TBitmap target;
-    TDIBWriter writer(target, px8Bit, 5, 3, nullptr);
+    TDIBWriter writer(target, pf8bit, 5, 3, nullptr);
     uint8_t* last = writer.ScanLineAt(2);
     EXPECT_EQ(writer.ScanLineAt(0) - last, 2 * 8);
     EXPECT_EQ(writer.ScanLineAt(1) - last, 8);
@@ -192,30 +184,30 @@ TEST(DIBWriter, RowsAreStoredBottomUpAndLoadTopDown)
 TEST(DIBWriter, TwentyFourBitRowsHaveNoColourTable)
 {
     TBitmap target;
-    TDIBWriter writer(target, px24Bit, 2, 1, nullptr);
+    TDIBWriter writer(target, pf24bit, 2, 1, nullptr);
     uint8_t* row = writer.ScanLineAt(0);
     const uint8_t bgr[] = {1, 2, 3, 4, 5, 6};
     std::memcpy(row, bgr, 6);
     EXPECT_EQ(writer.InfoSize(), 40u);
     EXPECT_EQ(writer.InfoHeader().biClrUsed, 0u);
     writer.Store();
-    EXPECT_EQ(target.PixelFormat(), TPixelFormat::pf24bit);
+    EXPECT_EQ(target.PixelFormat(), pf24bit);
     EXPECT_EQ(std::vector<uint8_t>(target.ScanLine(0), target.ScanLine(0) + 6), std::vector<uint8_t>(bgr, bgr + 6));
 }
 
 TEST(DIBWriter, StoresNothingWhenNoRowWasAsked)
 {
     TBitmap target(4, 4);
-    TDIBWriter writer(target, px8Bit, 2, 2, nullptr);
+    TDIBWriter writer(target, pf8bit, 2, 2, nullptr);
     writer.Store();
     EXPECT_EQ(target.Width(), 4);
-    EXPECT_EQ(target.PixelFormat(), TPixelFormat::pfDevice);
+    EXPECT_EQ(target.PixelFormat(), pfDevice);
 }
 
 TEST(DIBWriter, ADIBTooLargeForMemoryFailsBeforeAllocating)
 {
     TBitmap target;
-    TDIBWriter writer(target, px24Bit, 1 << 20, 1 << 20, nullptr);
+    TDIBWriter writer(target, pf24bit, 1 << 20, 1 << 20, nullptr);
     EXPECT_EQ(messageOf<EOutOfMemory>([&] { writer.ScanLineAt(0); }), "Failed to allocate memory for GIF DIB");
 }
 

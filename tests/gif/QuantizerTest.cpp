@@ -134,7 +134,7 @@ TEST(ColorQuantizer, RefusesImpossibleSizes)
     EXPECT_THROW(TColorQuantizer(16, -1), GIFException);
     EXPECT_EQ(messageOf<GIFException>([&] { CreateOptimizedPaletteFromBitmap(*bitmap, 257, 8, false); }),
               "Optimized palette size must be 1 to 256");
-    TDIBReader indices(*bitmap, px8Bit);
+    TDIBReader indices(*bitmap, TPixelFormat::pf8bit);
     TColorQuantizer quantizer(4, 8);
     EXPECT_THROW(quantizer.ScanImage(indices), GIFException);
 }

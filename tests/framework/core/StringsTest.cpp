@@ -100,3 +100,17 @@ TEST(StringList, InsertIntoASortedListIsRefused)
     TStringList list(true);
     EXPECT_THROW(list.Insert(0, "x"), EListError);
 }
+
+TEST(Utf8, EncodesEachSequenceLengthAndReadsItBackFromTheLeadByte)
+{
+    const struct {
+        char32_t c;
+        const char* bytes;
+    } cases[] = {{U'A', "A"}, {U'\x7F', "\x7F"}, {U'é', "\xC3\xA9"}, {U'\x7FF', "\xDF\xBF"},
+                 {U'€', "\xE2\x82\xAC"}, {U'\xFFFF', "\xEF\xBF\xBF"}, {U'\x1F600', "\xF0\x9F\x98\x80"}};
+    for (const auto& c : cases) {
+        const std::string bytes = utf8Of(c.c);
+        EXPECT_EQ(bytes, c.bytes) << uint32_t(c.c);
+        EXPECT_EQ(utf8SequenceLength(static_cast<unsigned char>(bytes[0])), bytes.size()) << uint32_t(c.c);
+    }
+}

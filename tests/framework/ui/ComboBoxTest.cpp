@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 
 namespace {
@@ -117,4 +121,89 @@ TEST_F(ComboBoxTest, OwnerDrawnEntryIsFilledWrittenAtLeftPlusTwoAndFramedWhenFoc
     EXPECT_EQ(canvas.Pixel(0, 0), ColorToRGB(clHighlight) ^ 0x00FFFFFF);
     EXPECT_EQ(canvas.Pixel(0, 2), ColorToRGB(clHighlight) ^ 0x00FFFFFF);
     EXPECT_EQ(canvas.Pixel(50, 8), ColorToRGB(clHighlight));
+}
+
+class ComboBoxInStyle : public ComboBoxTest, public testing::WithParamInterface<TComboBoxStyle> {
+protected:
+    void SetUp() override
+    {
+        ComboBoxTest::SetUp();
+        combo->SetStyle(GetParam());
+    }
+};
+
+TEST_P(ComboBoxInStyle, ListChangesNeverPickAnotherEntry)
+{
+    combo->Items().AddStrings({"Alice", "Bob", "Carl"});
+    combo->SetItemIndex(1);
+    combo->Items().Delete(1);
+    EXPECT_EQ(combo->ItemIndex(), -1) << "removing the shown entry shows none";
+    EXPECT_EQ(combo->Text(), "");
+
+    combo->SetItemIndex(1);
+    combo->Items().Delete(0);
+    combo->Items().Add("Ann");
+    EXPECT_EQ(combo->Text(), "Carl") << "the shown entry stays when others come and go";
+    EXPECT_EQ(combo->ItemIndex(), 1);
+
+    combo->Items().Clear();
+    EXPECT_EQ(combo->Text(), "");
+    combo->Items().Add("Dora");
+    EXPECT_EQ(combo->ItemIndex(), -1) << "the first entry of an empty box is not picked";
+    combo->SetText("Dora");
+    combo->Items().Delete(0);
+    EXPECT_EQ(combo->Text(), "") << "no text names a removed entry";
+    EXPECT_TRUE(clicks.empty());
+}
+
+TEST_P(ComboBoxInStyle, ListOpensBelowWithAtMostDropDownCountEntriesAsWideAsTheBox)
+{
+    std::vector<std::string> names;
+    for (int i = 10; i < 49; ++i)
+        names.push_back("Name " + std::to_string(i));
+    names.push_back(std::string(255, 'W'));
+    combo->Items().AddStrings(names);
+    combo->SetItemHeight(16);
+    combo->SetDropDownCount(18);
+    const int screenHeight = QGuiApplication::primaryScreen()->geometry().height();
+    for (const int formTop : {100, screenHeight - 40}) {
+        form->SetBounds(100, formTop, 300, 120);
+        ShowAndActivate(*form);
+        combo->SetDroppedDown(true);
+        PumpEvents();
+        QAbstractItemView* view = box()->view();
+        const QRect list = view->window()->geometry();
+        const QRect field(box()->mapToGlobal(QPoint(0, 0)), box()->size());
+        EXPECT_EQ(view->viewport()->height(), 18 * 16) << formTop;
+        EXPECT_TRUE(view->verticalScrollBar()->isVisible());
+        EXPECT_EQ(list.left(), field.left());
+        EXPECT_EQ(list.width(), field.width());
+        // The list shares the box's edge row, as every Qt drop-down does.
+        if (formTop == 100)
+            EXPECT_EQ(list.top(), field.bottom()) << "below the box";
+        else
+            EXPECT_EQ(list.bottom(), field.top()) << "above the box, where there is room";
+        combo->SetDroppedDown(false);
+        form->Hide();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Styles, ComboBoxInStyle,
+                         testing::Values(TComboBoxStyle::csOwnerDrawFixed, TComboBoxStyle::csDropDown),
+                         [](const auto& info) {
+                             return info.param == TComboBoxStyle::csDropDown ? "Editable" : "PickList";
+                         });
+
+TEST_F(ComboBoxTest, EditableBoxKeepsWhatWasTypedWhileEntriesChange)
+{
+    combo->SetStyle(TComboBoxStyle::csDropDown);
+    combo->Items().AddStrings({"Alice", "Bob", "Carl"});
+    combo->SetItemIndex(1);
+    combo->SetText("Bobby");
+    combo->Items().Delete(0);
+    combo->Items().Add("Ann");
+    EXPECT_EQ(combo->Text(), "Bobby");
+    combo->Items().Delete(combo->Items().IndexOf("Bob"));
+    EXPECT_EQ(combo->Text(), "Bobby") << "the typed text is not the removed entry";
+    EXPECT_EQ(combo->ItemIndex(), -1);
 }

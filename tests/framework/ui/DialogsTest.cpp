@@ -1,6 +1,7 @@
 #include "framework/ui/Application.h"
 #include "framework/ui/ClipboardBridge.h"
 #include "framework/ui/Dialogs.h"
+#include "framework/ui/Forms.h"
 #include "framework/ui/Process.h"
 #include "framework/graphics/Clipboard.h"
 #include "tests/support/UiTestSupport.h"
@@ -13,6 +14,8 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
+#include <QWindow>
 #include <QTest>
 #include <QTimer>
 
@@ -79,6 +82,73 @@ TEST(MessageDialog, RealBoxAnswersByAcceleratorEnterAndEscape)
                   box.defaultButton()->click();
               }),
               mrYes);
+}
+
+namespace {
+// Where the real box stood while it was up, and whether it stayed above other windows.
+struct ShownBox {
+    QRect geometry;
+    bool staysOnTop = false;
+};
+
+ShownBox showRealBox(const std::function<void()>& raise)
+{
+    ShownBox shown;
+    QTimer::singleShot(0, [&shown] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown.geometry = box->geometry();
+            shown.staysOnTop = box->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
+            box->defaultButton()->click();
+        }
+    });
+    raise();
+    return shown;
+}
+
+void question()
+{
+    MessageDlg("Are you sure wanna erase \" Bob \" from the list", TMsgDlgType::mtWarning, ButtonSet({mbYes, mbNo}), 0);
+}
+
+void errorBox()
+{
+    Application->ShowException("Ne peut écrire dans /x/Data.sys");
+}
+
+void expectCentredOver(const QRect& box, const QRect& over)
+{
+    EXPECT_NEAR(box.center().x(), over.center().x(), 1) << "box " << box.x() << "," << box.y();
+    EXPECT_NEAR(box.center().y(), over.center().y(), 1) << "box " << box.x() << "," << box.y();
+}
+} // namespace
+
+TEST(MessageDialog, RealBoxesStayAboveAShownStayOnTopForm)
+{
+    TForm main(nullptr);
+    main.SetBounds(100, 100, 300, 200);
+    ShowAndActivate(main);
+    EXPECT_FALSE(showRealBox(question).staysOnTop) << "not above other programs without need";
+    TForm about(nullptr);
+    about.SetFormStyle(TFormStyle::fsStayOnTop);
+    about.SetBounds(150, 150, 200, 100);
+    about.Show();
+    QApplication::setActiveWindow(main.Widget());
+    EXPECT_TRUE(showRealBox(question).staysOnTop);
+    EXPECT_TRUE(showRealBox(errorBox).staysOnTop);
+}
+
+TEST(MessageDialog, RealBoxesAreCentredOverTheirFormOrTheScreen)
+{
+    expectCentredOver(showRealBox(question).geometry, QGuiApplication::primaryScreen()->geometry());
+    TForm owner(nullptr);
+    owner.SetBorderStyle(TFormBorderStyle::bsNone);
+    owner.SetBounds(40, 60, 479, 284);
+    ShowAndActivate(owner);
+    for (const auto raise : {question, errorBox}) {
+        // What a window manager does when a modal box closes; the offscreen platform doesn't.
+        QApplication::setActiveWindow(owner.Widget());
+        expectCentredOver(showRealBox(raise).geometry, owner.Widget()->geometry());
+    }
 }
 
 TEST(ProcessLauncher, ProgramsAreStartedWithArgumentListsAndMissingOnesFail)

@@ -1,4 +1,5 @@
 #include "framework/core/Exception.h"
+#include "framework/graphics/Bitmap.h"
 #include "framework/ui/Application.h"
 #include "framework/ui/Forms.h"
 #include "framework/ui/StdCtrls.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
@@ -185,6 +187,29 @@ TEST(Edit, ReadOnlyFieldKeepsTextButRefusesTyping)
     EXPECT_EQ(edit->Text(), "");
 }
 
+TEST(Button, EnterReturnAndSpaceClickTheFocusedButton)
+{
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 200, 100);
+    std::vector<std::string> clicks;
+    auto makeButton = [&](const char* caption, int left) {
+        auto* button = new TButton(&form);
+        button->SetBounds(left, 8, 60, 25);
+        button->SetCaption(caption);
+        button->SetParent(&form);
+        button->OnClick = [&clicks, caption](TObject*) { clicks.push_back(caption); };
+        return button;
+    };
+    TButton* ok = makeButton("Ok", 8);
+    makeButton("Other", 80);
+    ShowAndActivate(form);
+    ok->SetFocus();
+    PumpEvents();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space})
+        QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_EQ(clicks, (std::vector<std::string>{"Ok", "Ok", "Ok"}));
+}
+
 TEST(Form, PendingMessagesCanBeHandledFromInsideAPaint)
 {
     TForm form(nullptr);
@@ -231,4 +256,19 @@ TEST(Control, ChildrenFollowTheParentFontUntilTheyGetTheirOwn)
     EXPECT_EQ(own->Font().Height(), -8);
     own->SetParentFont(true);
     EXPECT_EQ(own->Font().Height(), -32);
+}
+
+TEST(Control, AWindowedControlShowsItsTextInTheFaceAndCellTheCanvasDrawsWith)
+{
+    TForm form(nullptr);
+    auto* edit = new TEdit(&form);
+    edit->SetParent(&form);
+    edit->Font().SetName("MS Sans Serif");
+    edit->Font().SetHeight(15); // positive: the whole cell, which only the face's metrics turn into a size
+    TBitmap bitmap(4, 4);
+    bitmap.Canvas().Font().CopyFrom(&edit->Font());
+    const QFont shown = edit->Widget()->font();
+    EXPECT_EQ(shown.family(), "Liberation Sans");
+    EXPECT_EQ(QFontMetrics(shown).height(), bitmap.Canvas().TextHeight("A"));
+    EXPECT_TRUE(shown.styleStrategy() & QFont::NoAntialias) << "the canvas draws exact pixels";
 }

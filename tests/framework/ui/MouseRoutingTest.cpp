@@ -143,6 +143,24 @@ TEST_F(MouseRouting, RepaintRedrawsTheSurfaceUnderAControl)
     EXPECT_EQ(surface.Canvas().Pixel(60, 10), clBlue);
 }
 
+TEST_F(MouseRouting, WhereAGraphicControlWasMovedFromOrDestroyedTheFormShowsAgain)
+{
+    form->SetColor(clWhite);
+    a->paintColor = clRed;
+    b->paintColor = clBlue;
+    PumpEvents();
+    TCanvas surface(form->Surface());
+    ASSERT_EQ(surface.Pixel(60, 10), clBlue);
+    delete b;
+    b = nullptr;
+    PumpEvents();
+    EXPECT_EQ(surface.Pixel(60, 10), clWhite);
+    a->SetBounds(100, 50, 40, 20);
+    PumpEvents();
+    EXPECT_EQ(surface.Pixel(10, 10), clWhite);
+    EXPECT_EQ(surface.Pixel(100, 50), clRed);
+}
+
 TEST_F(MouseRouting, ControlsConvertBetweenClientAndScreen)
 {
     form->SetBounds(100, 50, 200, 100);
