@@ -22,8 +22,10 @@ struct RefinedPalette {
 // the box with the largest squared error where the split lowers it most (or are the seed
 // colours, when given). Then every pass moves each colour to its nearest centre and each
 // centre to the mean of its colours, until the error stops falling; a centre left
-// without colours moves to the worst-served colour. The passes share their work among up
-// to `threads` threads, with the same result for any number.
+// without colours moves to the worst-served colour. Histograms of more than 65536
+// colours are refined in the cells of a fine grid (2 x 2 x 2 colours for most photos),
+// each cell with the exact sums of its colours. The passes share their work among up to
+// `threads` threads, with the same result for any number.
 RefinedPalette RefineColors(std::span<const ColorCount> histogram, int colorCount, int threads,
                             std::span<const TPaletteEntry> seed = {});
 
