@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: run build test bench fuzz clean deps
+.PHONY: run build test test-threads bench fuzz clean deps
 
 deps:
 	@scripts/install-deps
@@ -19,6 +19,12 @@ test: deps
 	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DCARNELO_SANITIZE=ON -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" $(CMAKE_FLAGS)
 	cmake --build build/asan -j $(JOBS)
 	cd build/asan && ctest --output-on-failure -j $(JOBS)
+
+# The tests of code that runs on several threads, under ThreadSanitizer.
+test-threads: deps
+	cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DCARNELO_TSAN=ON -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" $(CMAKE_FLAGS)
+	cmake --build build/tsan -j $(JOBS) --target core_tests colour_tests
+	cd build/tsan && ctest --output-on-failure -R '^(core_tests|colour_tests)$$'
 
 bench:
 	@scripts/install-deps bench
