@@ -19,6 +19,7 @@ enum TDitherMethod : uint8_t {
     dmJaJuNi = 4,
     dmSteveArche = 5,
     dmBurkes = 6,
+    dmSerpentine = 7,
 };
 inline constexpr TDitherMethod DefaultDitherMethod = dmNearest;
 
@@ -165,5 +166,28 @@ public:
     TBurkesDitherer(int width, TColorLookup& lookup);
 };
 
-// The engine of the method; raises "Invalid dithering method" for a code beyond dmBurkes.
+// Floyd-Steinberg weights at full precision: each pixel's error goes at once to the next
+// pixel of the row (7/16) and to the three below it (3/16 behind, 5/16 under, 1/16
+// ahead), rows in serpentine order. Only a share of the error is passed on where the
+// source itself changes sharply (against the pixel mapped before it and the one above):
+// busy detail hides banding by itself, and error carried into it shows as noise.
+class SerpentineDitherer : public TDitherEngine {
+    CARNELO_CLASS(SerpentineDitherer, TDitherEngine)
+public:
+    SerpentineDitherer(int width, TColorLookup& lookup);
+    uint8_t MapPixel(uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g, uint8_t& b) override;
+    void EndRow() override;
+
+private:
+    // Errors in 4096ths of a level, three channels per entry; entry x + 1 is column x and
+    // one entry of padding on each side takes what spills past the row.
+    std::vector<int32_t> m_errors;
+    std::vector<int32_t> m_errorsBelow;
+    // The source colours of the row above and of this one, -1 where none was mapped.
+    std::vector<int16_t> m_above;
+    std::vector<int16_t> m_row;
+};
+
+// The engine of the method; raises "Invalid dithering method" for a code beyond
+// dmSerpentine.
 std::unique_ptr<TDitherEngine> CreateDitherEngine(TDitherMethod method, int width, TColorLookup& lookup);

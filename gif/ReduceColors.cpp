@@ -1,5 +1,6 @@
 #include "gif/ReduceColors.h"
 
+#include "framework/core/Parallel.h"
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Palette.h"
 #include "gif/ColorLookup.h"
@@ -7,6 +8,10 @@
 #include "gif/FixedPalettes.h"
 #include "gif/GIFException.h"
 #include "gif/Quantizer.h"
+#include "gif/RefinedQuantizer.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -23,7 +28,8 @@ std::unique_ptr<TPalette> targetPalette(const TBitmap& bitmap, TDIBReader& reade
     case crQuantize: return CreateOptimizedPalette(reader, 1 << reductionBitDepth, 8, false);
     case crQuantizeSystem: return CreateOptimizedPaletteFromBitmap(bitmap, 256, 8, true);
     case crPalette: return DuplicatePalette(palette);
-    case crNone: break;
+    case crNone:
+    case crQuantizeRefined: break;
     }
     RaiseGIFError(GIFText::InvalidReductionMethod);
 }
@@ -34,21 +40,31 @@ std::unique_ptr<TColorLookup> lookupFor(TReductionMethod method, const TPalette*
     case crBlackWhite: return std::make_unique<TMonochromeLookup>(palette);
     case crGray256: return std::make_unique<TGrayScaleLookup>(palette);
     case crNetscape216: return std::make_unique<TNetscapeColorLookup>(palette);
+    case crQuantizeRefined: return std::make_unique<NearestColorLookup>(palette);
     default: return std::make_unique<TFastColorLookup>(palette);
     }
 }
 
+PixelRows readRows(TDIBReader& reader, int width, int height, std::vector<uint8_t>& pixels)
+{
+    const size_t stride = 3 * static_cast<size_t>(width);
+    pixels.resize(stride * static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y)
+        std::copy_n(reader.ScanLineAt(y), stride, pixels.data() + stride * static_cast<size_t>(y));
+    return {pixels.data(), static_cast<ptrdiff_t>(stride), width, height};
+}
+
 void checkArguments(TReductionMethod method, TDitherMethod dither, const TPalette* palette, int reductionBitDepth)
 {
-    if (method > crPalette)
+    if (method > crQuantizeRefined)
         RaiseGIFError(GIFText::InvalidReductionMethod);
     if (method == crNone)
         return;
-    if (dither > dmBurkes)
+    if (dither > dmSerpentine)
         RaiseGIFError(GIFText::InvalidDitherMethod);
     if (method == crPalette && !palette)
         RaiseGIFError(GIFText::NoReductionPalette);
-    if (method == crQuantize && (reductionBitDepth < 1 || reductionBitDepth > 8))
+    if ((method == crQuantize || method == crQuantizeRefined) && (reductionBitDepth < 1 || reductionBitDepth > 8))
         RaiseGIFError(GIFText::ReductionBitDepth);
 }
 
@@ -68,8 +84,18 @@ std::unique_ptr<TBitmap> ReduceColors(const TBitmap& bitmap, TReductionMethod re
         return result;
 
     TDIBReader reader(bitmap, TPixelFormat::pf24bit);
-    const std::unique_ptr<TPalette> target =
-        targetPalette(bitmap, reader, reductionMethod, palette, reductionBitDepth);
+    // The refined palette needs every pixel at once (on several threads for large
+    // images), so its rows are read once into memory and mapped from there.
+    std::vector<uint8_t> pixels;
+    PixelRows rows;
+    std::unique_ptr<TPalette> target;
+    if (reductionMethod == crQuantizeRefined) {
+        rows = readRows(reader, width, height, pixels);
+        const int threads = rows.Pixels() >= ParallelReductionPixels ? WorkerThreads() : 1;
+        target = CreateRefinedPalette(rows, 1 << reductionBitDepth, threads);
+    } else {
+        target = targetPalette(bitmap, reader, reductionMethod, palette, reductionBitDepth);
+    }
     const std::unique_ptr<TColorLookup> lookup = lookupFor(reductionMethod, target.get());
     if (lookup->Colors() == 0)
         return result;
@@ -77,7 +103,7 @@ std::unique_ptr<TBitmap> ReduceColors(const TBitmap& bitmap, TReductionMethod re
     TDIBWriter writer(*result, TPixelFormat::pf8bit, width, height, target.get());
 
     for (int y = 0; y < height; ++y) {
-        const uint8_t* source = reader.ScanLineAt(y);
+        const uint8_t* source = rows.top ? rows.Row(y) : reader.ScanLineAt(y);
         uint8_t* out = writer.ScanLineAt(y);
         for (int x = engine->Column(); x >= 0 && x < width; x = engine->Column()) {
             const uint8_t* pixel = source + 3 * static_cast<size_t>(x);

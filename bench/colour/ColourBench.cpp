@@ -1,25 +1,30 @@
-// Colour reduction to 256 colours, ours beside ImageMagick on the same photos in one run.
-// Whole commands, file in and file out: `gifimg reduce --method quantize` against
-// `convert -colors 256`, ImageMagick with its default threads and with OMP_NUM_THREADS=1,
-// Floyd-Steinberg and undithered. The library call alone (ReduceColors on a bitmap
-// already in memory) is timed beside them. PSNR of every output against its photo.
+// Colour reduction to 256 colours, ours beside pngquant and ImageMagick on the same photos
+// in one run. Whole commands, file in and file out, dithered and undithered:
+//   ours      gifimg reduce --method refined --dither serpentine | nearest
+//   octree    gifimg reduce --method quantize --dither floyd-steinberg | nearest
+//   pngquant  pngquant 256 --force [--nofs] -o OUT IN
+//   IM        convert IN -dither FloydSteinberg | +dither -colors 256 PNG8:OUT
+// The commands take turns, CommandRounds times; times are medians. Our library call
+// (ReduceColors on the bitmap in memory) is timed beside them. Every output must be an
+// 8-bit palette PNG; its PSNR against the photo is computed here, by one formula for all.
 #include "framework/graphics/Bitmap.h"
 #include "gif/ReduceColors.h"
 #include "tools/gifimg/QtImages.h"
 
 #include <QImage>
 
-#include <spawn.h>
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -31,38 +36,25 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int CommandRounds = 5;
-constexpr double MinLibrarySeconds = 0.5;
-
-// The environment of this process, with OMP_NUM_THREADS replaced when threads > 0.
-std::vector<std::string> environmentWith(int threads)
-{
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "OMP_NUM_THREADS=", 16) != 0)
-            env.emplace_back(*e);
-    if (threads > 0)
-        env.push_back("OMP_NUM_THREADS=" + std::to_string(threads));
-    return env;
-}
+constexpr int LibraryCalls = 5;
+// Allowed shortfall of our dithered PSNR against pngquant's on any photo.
+constexpr double DitheredTolerance = 0.3;
 
 // Runs the command with its output streams on /dev/null; the wall time in seconds, or a
 // negative value when it failed.
-double runCommand(const std::vector<std::string>& arguments, const std::vector<std::string>& environment)
+double runCommand(const std::vector<std::string>& arguments)
 {
-    std::vector<char*> argv, envp;
+    std::vector<char*> argv;
     for (const std::string& a : arguments)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    for (const std::string& e : environment)
-        envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     const auto start = Clock::now();
     pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0)
         return -1;
@@ -75,7 +67,7 @@ double runCommand(const std::vector<std::string>& arguments, const std::vector<s
 bool haveProgram(const std::string& name)
 {
     const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "";
+    const std::string dirs = path ? path : "";
     size_t start = 0;
     while (start <= dirs.size()) {
         const size_t end = std::min(dirs.find(':', start), dirs.size());
@@ -86,35 +78,116 @@ bool haveProgram(const std::string& name)
     return false;
 }
 
-double median(std::vector<double> values)
+struct Summary {
+    double median = 0;
+    double spread = 0; // (slowest - fastest) / 2, as a share of the median
+};
+
+Summary summarise(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    const double median = values[values.size() / 2];
+    return {median, (values.back() - values.front()) / 2 / median};
+}
+
+// Bit depth 8 and colour type 3 (palette) in the IHDR chunk, which every PNG starts with.
+bool isEightBitPalettePng(const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    char header[26] = {};
+    in.read(header, sizeof header);
+    return in && std::string(header + 1, 3) == "PNG" && std::string(header + 12, 4) == "IHDR" && header[24] == 8 &&
+           header[25] == 3;
+}
+
+// 10 log10(255^2 / MSE), the MSE taken over the red, green and blue samples of every pixel.
+double psnr(const QImage& photo, const QImage& reduced)
+{
+    const QImage a = photo.convertToFormat(QImage::Format_RGB888), b = reduced.convertToFormat(QImage::Format_RGB888);
+    if (a.size() != b.size())
+        return 0;
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const uchar* p = a.constScanLine(y);
+        const uchar* q = b.constScanLine(y);
+        for (int i = 0; i < 3 * a.width(); ++i)
+            sum += double(p[i] - q[i]) * double(p[i] - q[i]);
+    }
+    const double mse = sum / (3.0 * a.width() * a.height());
+    return mse == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
 struct Command {
-    const char* label;
+    std::string label;
     std::vector<std::string> arguments;
-    std::vector<std::string> environment;
     std::string output;
     std::vector<double> times;
+    Summary time;
     double psnr = 0;
+    bool palettePng = false;
 };
 
-// Seconds per ReduceColors call, repeated for at least MinLibrarySeconds.
-double timeLibrary(const TBitmap& bitmap, TDitherMethod dither)
+enum Tool { Ours, Octree, Pngquant, Magick, ToolCount };
+const char* const ToolNames[] = {"ours", "octree", "pngquant", "IM"};
+
+// The commands of one photo, dithered or not; null arguments for peers not installed.
+std::vector<Command> commandsFor(const std::string& gifimg, const fs::path& photo, const std::string& stem, bool dither,
+                                 bool havePngquant, bool haveMagick)
 {
-    int calls = 0;
-    double best = 1e30;
-    const auto begin = Clock::now();
-    do {
-        const auto start = Clock::now();
-        const auto result = ReduceColors(bitmap, crQuantize, dither, nullptr, 8);
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-        ++calls;
-    } while (std::chrono::duration<double>(Clock::now() - begin).count() < MinLibrarySeconds || calls < 3);
-    return best;
+    std::vector<Command> commands(ToolCount);
+    for (int t = 0; t < ToolCount; ++t) {
+        commands[size_t(t)].label = ToolNames[t];
+        commands[size_t(t)].output = stem + "-" + ToolNames[t] + ".png";
+    }
+    const std::string in = photo.string();
+    commands[Ours].arguments = {gifimg, "reduce", "-q", in, commands[Ours].output, "--method", "refined",
+                                "--dither", dither ? "serpentine" : "nearest"};
+    commands[Octree].arguments = {gifimg, "reduce", "-q", in, commands[Octree].output, "--method", "quantize",
+                                  "--dither", dither ? "floyd-steinberg" : "nearest"};
+    if (havePngquant) {
+        commands[Pngquant].arguments = {"pngquant", "256", "--force"};
+        if (!dither)
+            commands[Pngquant].arguments.push_back("--nofs");
+        commands[Pngquant].arguments.insert(commands[Pngquant].arguments.end(), {"-o", commands[Pngquant].output, in});
+    }
+    if (haveMagick) {
+        commands[Magick].arguments = {"convert", in};
+        if (dither)
+            commands[Magick].arguments.insert(commands[Magick].arguments.end(), {"-dither", "FloydSteinberg"});
+        else
+            commands[Magick].arguments.push_back("+dither");
+        commands[Magick].arguments.insert(commands[Magick].arguments.end(),
+                                          {"-colors", "256", "PNG8:" + commands[Magick].output});
+    }
+    return commands;
 }
+
+Summary timeLibrary(const TBitmap& bitmap, TReductionMethod method, TDitherMethod dither)
+{
+    std::vector<double> times;
+    for (int i = 0; i < LibraryCalls; ++i) {
+        const auto start = Clock::now();
+        const auto result = ReduceColors(bitmap, method, dither, nullptr, 8);
+        times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    return summarise(times);
+}
+
+std::string timeText(const Summary& s)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%6.1fms±%2.0f%%", s.median * 1e3, s.spread * 100);
+    return text;
+}
+
+struct Totals {
+    double seconds[ToolCount] = {};
+    double library = 0, octreeLibrary = 0;
+    int photos = 0, atOrAbove = 0, withinTolerance = 0;
+    double worstShortfall = -INFINITY; // pngquant's PSNR minus ours, largest over the photos
+    double largestSpread = 0;
+    bool allPalettePngs = true;
+};
 
 } // namespace
 
@@ -132,88 +205,112 @@ int main(int argc, char** argv)
         if (entry.path().extension() == ".png")
             photos.push_back(entry.path());
     std::sort(photos.begin(), photos.end());
-    const bool magick = haveProgram("convert");
-    if (!magick)
-        std::printf("ImageMagick's convert is not installed: only our own times follow.\n");
+    const bool havePngquant = haveProgram("pngquant"), haveMagick = haveProgram("convert");
+    if (!havePngquant)
+        std::printf("pngquant is not installed: its columns stay empty.\n");
+    if (!haveMagick)
+        std::printf("ImageMagick's convert is not installed: its columns stay empty.\n");
 
     const fs::path work = fs::temp_directory_path() / ("carnelo-colour-bench-" + std::to_string(getpid()));
     fs::create_directories(work);
-    const std::vector<std::string> defaultEnv = environmentWith(0), oneThreadEnv = environmentWith(1);
 
-    std::printf("256 colours. Whole commands: median of %d runs, file in and file out. Library: best call of "
-                "ReduceColors on the bitmap in memory.\nIM = ImageMagick convert -colors 256 (default threads; 1t "
-                "with OMP_NUM_THREADS=1). Ratios: IM time / our command time. PSNR in dB against the photo.\n\n",
-                CommandRounds);
-    std::printf("%-22s %6s %-8s| %8s %8s | %8s %8s %6s %6s | %7s %7s\n", "photo", "MP", "dither", "ours lib",
-                "ours cmd", "IM", "IM 1t", "ratio", "1t", "PSNR us", "PSNR IM");
+    std::printf("256 colours. Whole commands, file in and file out: median of %d runs taken in turns, ± half the "
+                "range as a share of the median.\nours = gifimg reduce --method refined (--dither serpentine | "
+                "nearest); octree = --method quantize (floyd-steinberg | nearest);\npngquant 256 [--nofs]; IM = "
+                "convert -dither FloydSteinberg | +dither -colors 256 PNG8:. lib = ReduceColors alone, median of "
+                "%d calls.\nRatios: peer time / our time. PSNR in dB against the photo, computed here from the "
+                "PNGs.\n\n",
+                CommandRounds, LibraryCalls);
+    std::printf("%-18s %5s %-6s| %-13s %7s | %-13s %5s | %-13s %5s | %-13s %7s | %6s %6s %6s %6s\n", "photo", "MP",
+                "dither", "ours", "lib", "pngquant", "ratio", "IM", "ratio", "octree", "lib", "ours", "pq", "IM",
+                "octree");
 
-    double totals[2][4] = {}; // per dither: library, our command, IM, IM one thread
+    Totals totals[2];
     for (const fs::path& photo : photos) {
         const QImage image(QString::fromStdString(photo.string()));
         if (image.isNull()) {
-            std::printf("%-22s cannot be read\n", photo.filename().c_str());
+            std::printf("%-18s cannot be read\n", photo.filename().c_str());
             continue;
         }
         const std::unique_ptr<TBitmap> bitmap = gifimg::toBitmap(image);
         const double megapixels = double(image.width()) * image.height() / 1e6;
         for (int d = 0; d < 2; ++d) {
-            const bool fs = d == 0;
-            const std::string stem = (work / photo.stem()).string() + (fs ? "-fs" : "-none");
-            std::vector<Command> commands;
-            commands.push_back({"ours",
-                                {gifimg, "reduce", "-q", photo.string(), stem + "-ours.png", "--method", "quantize",
-                                 "--dither", fs ? "floyd-steinberg" : "nearest"},
-                                defaultEnv, stem + "-ours.png", {}, 0});
-            if (magick) {
-                for (int threads : {0, 1}) {
-                    const std::string output = stem + (threads ? "-im1.png" : "-im.png");
-                    std::vector<std::string> arguments{"convert", photo.string()};
-                    if (fs)
-                        arguments.insert(arguments.end(), {"-dither", "FloydSteinberg"});
-                    else
-                        arguments.push_back("+dither");
-                    arguments.insert(arguments.end(), {"-colors", "256", output});
-                    commands.push_back(
-                        {threads ? "IM 1t" : "IM", arguments, threads ? oneThreadEnv : defaultEnv, output, {}, 0});
-                }
-            }
-            // The commands take turns, so a change in the machine's load falls on all alike.
+            const bool dither = d == 0;
+            const std::string stem = (work / photo.stem()).string() + (dither ? "-dither" : "-none");
+            std::vector<Command> commands = commandsFor(gifimg, photo, stem, dither, havePngquant, haveMagick);
             bool failed = false;
             for (int round = 0; round < CommandRounds && !failed; ++round)
-                for (Command& command : commands) {
-                    const double seconds = runCommand(command.arguments, command.environment);
-                    failed = failed || seconds < 0;
-                    command.times.push_back(seconds);
-                }
+                for (Command& command : commands)
+                    if (!command.arguments.empty()) {
+                        const double seconds = runCommand(command.arguments);
+                        failed = failed || seconds < 0;
+                        command.times.push_back(seconds);
+                    }
             if (failed) {
-                std::printf("%-22s a command failed\n", photo.filename().c_str());
+                std::printf("%-18s a command failed\n", photo.filename().c_str());
                 continue;
             }
-            for (Command& command : commands)
-                command.psnr = gifimg::psnr(image, QImage(QString::fromStdString(command.output)));
-            const double library = timeLibrary(*bitmap, fs ? dmFloydSteinberg : dmNearest);
-            const double ours = median(commands[0].times);
-            const double im = magick ? median(commands[1].times) : 0, im1 = magick ? median(commands[2].times) : 0;
-            std::printf("%-22s %6.3f %-8s| %6.1fms %6.1fms | %6.1fms %6.1fms %5.2fx %5.2fx | %7.2f %7.2f\n",
-                        photo.filename().c_str(), megapixels, fs ? "FS" : "none", library * 1e3, ours * 1e3,
-                        im * 1e3, im1 * 1e3, im / ours, im1 / ours, commands[0].psnr,
-                        magick ? commands[1].psnr : 0.0);
-            const double row[4] = {library, ours, im, im1};
-            for (int i = 0; i < 4; ++i)
-                totals[d][i] += row[i];
+            Totals& total = totals[d];
+            for (Command& command : commands) {
+                if (command.arguments.empty())
+                    continue;
+                command.time = summarise(command.times);
+                command.psnr = psnr(image, QImage(QString::fromStdString(command.output)));
+                command.palettePng = isEightBitPalettePng(command.output);
+                total.allPalettePngs = total.allPalettePngs && command.palettePng;
+                total.largestSpread = std::max(total.largestSpread, command.time.spread);
+                total.seconds[&command - commands.data()] += command.time.median;
+            }
+            const Summary library = timeLibrary(*bitmap, crQuantizeRefined, dither ? dmSerpentine : dmNearest);
+            const Summary octreeLibrary = timeLibrary(*bitmap, crQuantize, dither ? dmFloydSteinberg : dmNearest);
+            total.library += library.median;
+            total.octreeLibrary += octreeLibrary.median;
+            const Command &ours = commands[Ours], &pq = commands[Pngquant], &im = commands[Magick];
+            ++total.photos;
+            if (havePngquant) {
+                total.atOrAbove += ours.psnr >= pq.psnr;
+                total.withinTolerance += ours.psnr >= pq.psnr - DitheredTolerance;
+                total.worstShortfall = std::max(total.worstShortfall, pq.psnr - ours.psnr);
+            }
+            auto ratio = [&](const Command& peer) { return peer.arguments.empty() ? 0.0 : peer.time.median / ours.time.median; };
+            std::printf("%-18s %5.3f %-6s| %s %5.1fms | %s %4.2fx | %s %4.2fx | %s %5.1fms | %6.2f %6.2f %6.2f %6.2f%s\n",
+                        photo.stem().c_str(), megapixels, dither ? "yes" : "no", timeText(ours.time).c_str(),
+                        library.median * 1e3, timeText(pq.time).c_str(), ratio(pq), timeText(im.time).c_str(),
+                        ratio(im), timeText(commands[Octree].time).c_str(), octreeLibrary.median * 1e3, ours.psnr,
+                        pq.psnr, im.psnr, commands[Octree].psnr,
+                        std::all_of(commands.begin(), commands.end(),
+                                    [](const Command& c) { return c.arguments.empty() || c.palettePng; })
+                            ? ""
+                            : "  (an output is not an 8-bit palette PNG)");
         }
     }
+
     std::printf("\n");
     for (int d = 0; d < 2; ++d) {
-        const double* t = totals[d];
-        std::printf("TOTAL %-4s ours lib %7.1f ms, ours cmd %7.1f ms, IM %7.1f ms (%5.2fx), IM 1t %7.1f ms (%5.2fx)\n",
-                    d == 0 ? "FS" : "none", t[0] * 1e3, t[1] * 1e3, t[2] * 1e3, t[2] / t[1], t[3] * 1e3, t[3] / t[1]);
+        const Totals& t = totals[d];
+        std::printf("TOTAL %-10s ours %7.1f ms (lib %6.1f), pngquant %7.1f ms (%4.2fx), IM %7.1f ms (%4.2fx), octree "
+                    "%6.1f ms (lib %6.1f); largest spread ±%.0f%%\n",
+                    d == 0 ? "dithered" : "undithered", t.seconds[Ours] * 1e3, t.library * 1e3,
+                    t.seconds[Pngquant] * 1e3, t.seconds[Pngquant] / t.seconds[Ours], t.seconds[Magick] * 1e3,
+                    t.seconds[Magick] / t.seconds[Ours], t.seconds[Octree] * 1e3, t.octreeLibrary * 1e3,
+                    t.largestSpread * 100);
     }
-    if (magick)
-        std::printf("Target: quantize + Floyd-Steinberg at least 2x as fast as ImageMagick: %s (%.2fx, %.2fx with one "
-                    "thread)\n",
-                    totals[0][2] / totals[0][1] >= 2 && totals[0][3] / totals[0][1] >= 2 ? "met" : "NOT met",
-                    totals[0][2] / totals[0][1], totals[0][3] / totals[0][1]);
+    const Totals &dithered = totals[0], &undithered = totals[1];
+    std::printf("Every output an 8-bit palette PNG: %s\n",
+                dithered.allPalettePngs && undithered.allPalettePngs ? "yes" : "NO");
+    if (havePngquant) {
+        auto verdict = [](bool met) { return met ? "met" : "NOT met"; };
+        std::printf("Target: dithered PSNR at most %.1f dB below pngquant's on every photo: %s (worst %+.2f dB)\n",
+                    DitheredTolerance, verdict(dithered.withinTolerance == dithered.photos), -dithered.worstShortfall);
+        std::printf("Target: dithered PSNR at or above pngquant's on at least half the photos: %s (%d of %d)\n",
+                    verdict(2 * dithered.atOrAbove >= dithered.photos), dithered.atOrAbove, dithered.photos);
+        std::printf("Target: dithered whole command at least 2x as fast as pngquant's over the set: %s (%.2fx)\n",
+                    verdict(dithered.seconds[Pngquant] >= 2 * dithered.seconds[Ours]),
+                    dithered.seconds[Pngquant] / dithered.seconds[Ours]);
+        std::printf("Target: undithered PSNR at or above pngquant --nofs on every photo: %s (%d of %d, worst %+.2f dB)\n",
+                    verdict(undithered.atOrAbove == undithered.photos), undithered.atOrAbove, undithered.photos,
+                    -undithered.worstShortfall);
+    }
     fs::remove_all(work);
     return 0;
 }

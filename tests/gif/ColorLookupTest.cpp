@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <random>
 
 namespace {
 
@@ -159,6 +160,54 @@ TEST(FastColorLookup, PaletteColoursOwnTheirCellsFromTheStart)
     EXPECT_EQ(lookup.CachedIndex(TFastColorLookup::Cell(200, 0, 0)), -1);
     EXPECT_EQ(match(lookup, 7, 7, 7), (Match{0, 0, 0, 0}));
     EXPECT_EQ(match(lookup, 103, 0, 0).index, 2);
+}
+
+// Brute force over every entry: least squared distance, lowest index among equals.
+Match nearestByHand(const TPalette& p, int red, int green, int blue)
+{
+    Match best{-1, 0, 0, 0};
+    int bestDistance = 1 << 30;
+    for (int i = 0; i < p.Count(); ++i) {
+        const TPaletteEntry& e = p.Entry(i);
+        const int d = (e.peRed - red) * (e.peRed - red) + (e.peGreen - green) * (e.peGreen - green) +
+                      (e.peBlue - blue) * (e.peBlue - blue);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = {i, e.peRed, e.peGreen, e.peBlue};
+        }
+    }
+    return best;
+}
+
+TEST(NearestColorLookup, AnswersAsAFullSearchWouldForAnyPalette)
+{
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> level(0, 255);
+    for (int size : {1, 2, 17, 256}) {
+        std::vector<TPaletteEntry> entries;
+        for (int i = 0; i < size; ++i)
+            entries.push_back({uint8_t(level(random)), uint8_t(level(random)), uint8_t(level(random)), 0});
+        // Close and equal entries make ties and crowded cells.
+        if (size > 2) {
+            entries[1] = entries[0];
+            entries[2] = {uint8_t(entries[0].peRed ^ 1), entries[0].peGreen, entries[0].peBlue, 0};
+        }
+        const TPalette p(entries);
+        NearestColorLookup lookup(&p);
+        EXPECT_EQ(lookup.Colors(), size);
+        for (int n = 0; n < 20000; ++n) {
+            const int r = level(random), g = level(random), b = level(random);
+            ASSERT_EQ(match(lookup, r, g, b), nearestByHand(p, r, g, b)) << size << ": " << r << " " << g << " " << b;
+        }
+        // Every colour of the first entry's neighbourhood, once its cells hold lists.
+        const TPaletteEntry& e = entries[0];
+        for (int dr = -6; dr <= 6; ++dr)
+            for (int dg = -6; dg <= 6; ++dg) {
+                const int r = std::clamp(e.peRed + dr, 0, 255), g = std::clamp(e.peGreen + dg, 0, 255);
+                ASSERT_EQ(match(lookup, r, g, e.peBlue), nearestByHand(p, r, g, e.peBlue)) << size;
+            }
+    }
+    EXPECT_EQ(NearestColorLookup(nullptr).Colors(), 0);
 }
 
 } // namespace

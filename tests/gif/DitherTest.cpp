@@ -1,6 +1,7 @@
 #include "gif/Dither.h"
 
 #include "framework/core/Exception.h"
+#include "framework/graphics/Palette.h"
 #include "gif/ColorLookup.h"
 #include "gif/GIFException.h"
 #include "tests/gif/ColourTestUtil.h"
@@ -121,14 +122,15 @@ TEST(DitherEngine, NearestDiffusesNothing)
     EXPECT_EQ(lookup.askedReds(), (std::vector<int>{200, 100, 9, 7}));
 }
 
-TEST(DitherEngine, FactoryKnowsTheSevenMethodsOnly)
+TEST(DitherEngine, FactoryKnowsTheEightMethodsOnly)
 {
     ScriptedLookup lookup = blackLookup();
     const char* names[] = {"TDitherEngine",    "TFloydSteinbergDitherer", "TStuckiDitherer", "TSierraDitherer",
                            "TJaJuNiDitherer", "TSteveArcheDitherer",     "TBurkesDitherer"};
     for (TDitherMethod method : AllMethods)
         EXPECT_EQ(CreateDitherEngine(method, 4, lookup)->ClassName(), names[method]);
-    EXPECT_EQ(messageOf<GIFException>([&] { CreateDitherEngine(TDitherMethod(7), 4, lookup); }),
+    EXPECT_EQ(CreateDitherEngine(dmSerpentine, 4, lookup)->ClassName(), "SerpentineDitherer");
+    EXPECT_EQ(messageOf<GIFException>([&] { CreateDitherEngine(TDitherMethod(8), 4, lookup); }),
               "Invalid dithering method");
 }
 
@@ -361,6 +363,66 @@ TEST(KernelDitherer, OnePixelWideImagesKeepErrorInColumnZeroAndPadding)
     EXPECT_EQ(mapRow(engine, {10}), std::vector<int>{0});
     // Row 1 reads 8 x 10; row 2 reads 4 x 10 from row 0 and 8 x 12 from row 1.
     EXPECT_EQ(lookup.askedReds(), (std::vector<int>{10, 10 + (80 + 21) / 42, 10 + (40 + 96 + 21) / 42}));
+}
+
+// Maps every pixel of source through the engine; the delivered colours, row by row.
+std::vector<Rgb> ditherImage(TDitherEngine& engine, int height, const std::function<Rgb(int x, int y)>& source)
+{
+    const int width = engine.Width();
+    std::vector<Rgb> out(size_t(width) * size_t(height));
+    for (int y = 0; y < height; ++y) {
+        while (engine.Column() >= 0 && engine.Column() < width) {
+            const int x = engine.Column();
+            const Rgb c = source(x, y);
+            uint8_t r, g, b;
+            engine.MapPixel(uint8_t(c[0]), uint8_t(c[1]), uint8_t(c[2]), r, g, b);
+            out[size_t(y) * size_t(width) + size_t(x)] = {r, g, b};
+        }
+        engine.EndRow();
+    }
+    return out;
+}
+
+TEST(SerpentineDitherer, AFlatColourHalfwayBetweenTwoEntriesAlternatesThemEvenly)
+{
+    const TPalette p({{100, 100, 100, 0}, {140, 140, 140, 0}});
+    NearestColorLookup lookup(&p);
+    const auto engine = CreateDitherEngine(dmSerpentine, 32, lookup);
+    const std::vector<Rgb> out = ditherImage(*engine, 32, [](int, int) { return Rgb{120, 120, 120}; });
+    const auto light = std::count(out.begin(), out.end(), Rgb{140, 140, 140});
+    EXPECT_NEAR(double(light) / double(out.size()), 0.5, 0.02);
+    int differingNeighbours = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x + 1 < 32; ++x)
+            differingNeighbours += out[size_t(y * 32 + x)] != out[size_t(y * 32 + x + 1)];
+    EXPECT_GT(differingNeighbours, 0.8 * 32 * 31);
+}
+
+TEST(SerpentineDitherer, EveryBlockOfAGradientKeepsItsAverageColour)
+{
+    // Sixteen colours along a line through the cube, and a gradient along that line.
+    const auto along = [](int t) { return Rgb{t, t / 2, 255 - t}; };
+    std::vector<TPaletteEntry> ramp;
+    for (int i = 0; i < 16; ++i) {
+        const Rgb c = along(17 * i);
+        ramp.push_back({uint8_t(c[0]), uint8_t(c[1]), uint8_t(c[2]), 0});
+    }
+    const TPalette p(ramp);
+    NearestColorLookup lookup(&p);
+    const auto engine = CreateDitherEngine(dmSerpentine, 256, lookup);
+    const auto source = [&](int x, int y) { return along((x + y) / 3); };
+    const std::vector<Rgb> out = ditherImage(*engine, 128, source);
+    double worst = 0;
+    for (int by = 0; by < 128; by += 8)
+        for (int bx = 0; bx < 256; bx += 8)
+            for (size_t c = 0; c < 3; ++c) {
+                double difference = 0;
+                for (int y = by; y < by + 8; ++y)
+                    for (int x = bx; x < bx + 8; ++x)
+                        difference += out[size_t(y * 256 + x)][c] - source(x, y)[c];
+                worst = std::max(worst, std::abs(difference) / 64);
+            }
+    EXPECT_LE(worst, 2.0);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 
 namespace {
 
@@ -158,16 +159,52 @@ TEST(ReduceColors, EmptyBitmapsGiveEmptyResults)
 TEST(ReduceColors, BadArgumentsAreReportedNotReturnedAsEmptyBitmaps)
 {
     const auto source = rowOf({{1, 2, 3}});
-    EXPECT_EQ(messageOf<GIFException>([&] { ReduceColors(*source, TReductionMethod(10), dmNearest); }), "Invalid color reduction method");
-    EXPECT_EQ(messageOf<GIFException>([&] { ReduceColors(*source, crGray256, TDitherMethod(7)); }), "Invalid dithering method");
+    EXPECT_EQ(messageOf<GIFException>([&] { ReduceColors(*source, TReductionMethod(11), dmNearest); }), "Invalid color reduction method");
+    EXPECT_EQ(messageOf<GIFException>([&] { ReduceColors(*source, crGray256, TDitherMethod(8)); }), "Invalid dithering method");
     EXPECT_EQ(messageOf<GIFException>([&] { ReduceColors(*source, crPalette, dmNearest, nullptr); }),
               "No palette given for color reduction");
-    for (int bits : {0, 9, -1})
-        EXPECT_EQ(messageOf<GIFException>([&] { ReduceColors(*source, crQuantize, dmNearest, nullptr, bits); }),
-                  "Reduction bit depth must be 1 to 8");
+    for (TReductionMethod method : {crQuantize, crQuantizeRefined})
+        for (int bits : {0, 9, -1})
+            EXPECT_EQ(messageOf<GIFException>([&] { ReduceColors(*source, method, dmNearest, nullptr, bits); }),
+                      "Reduction bit depth must be 1 to 8");
     // Methods that do not quantize ignore the depth.
     EXPECT_EQ(ReduceColors(*source, crGray256, dmNearest, nullptr, 0)->Width(), 1);
     EXPECT_EQ(ReduceColors(*source, crQuantizeSystem, dmNearest, nullptr, 12)->Width(), 1);
+}
+
+TEST(ReduceColors, RefinedPaletteOfAFewColoursIsExactlyThoseColours)
+{
+    const std::vector<Rgb> colours{{250, 10, 10}, {10, 250, 10}, {10, 10, 250}, {128, 128, 128}, {0, 0, 0}};
+    const auto source = filledBitmap(9, 7, [&](int x, int y) { return colours[size_t(x * 3 + y) % 5]; });
+    for (TDitherMethod dither : {dmNearest, dmFloydSteinberg, dmSerpentine}) {
+        const auto result = ReduceColors(*source, crQuantizeRefined, dither, nullptr, 3);
+        std::set<Rgb> entries;
+        for (int i = 0; i < 5; ++i)
+            entries.insert(entry(*result, i));
+        EXPECT_EQ(entries, std::set<Rgb>(colours.begin(), colours.end())) << int(dither);
+        for (int y = 0; y < 7; ++y)
+            for (int x = 0; x < 9; ++x) {
+                const int index = result->ScanLine(y)[x];
+                ASSERT_LT(index, 5);
+                ASSERT_EQ(entry(*result, index), colours[size_t(x * 3 + y) % 5]) << int(dither);
+            }
+    }
+}
+
+TEST(ReduceColors, RefinedTakesTheDepthsPaletteSizeAndTinyBitmaps)
+{
+    const auto gradient = filledBitmap(40, 30, [](int x, int y) { return Rgb{x * 6, y * 8, (x + y) * 3}; });
+    const auto four = ReduceColors(*gradient, crQuantizeRefined, dmSerpentine, nullptr, 2);
+    std::set<int> used;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            used.insert(four->ScanLine(y)[x]);
+    EXPECT_EQ(used, (std::set<int>{0, 1, 2, 3}));
+
+    const auto one = ReduceColors(*rowOf({{9, 99, 199}}), crQuantizeRefined, dmSerpentine);
+    EXPECT_EQ(one->ScanLine(0)[0], 0);
+    EXPECT_EQ(entry(*one, 0), (Rgb{9, 99, 199}));
+    EXPECT_TRUE(ReduceColors(TBitmap(), crQuantizeRefined, dmSerpentine)->Empty());
 }
 
 } // namespace

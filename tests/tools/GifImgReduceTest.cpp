@@ -180,4 +180,26 @@ TEST(GifImgReduce, FailuresAreReportedWithTheFileName)
     EXPECT_FALSE(std::filesystem::exists(dir.File("out.png")));
 }
 
+TEST(GifImgReduce, RefinedPaletteServesAPhotoBetterThanTheOctree)
+{
+    TempDir dir;
+    const QString photo = q(std::string(CARNELO_TEST_DATA) + "/photos/chelsea-crop.png");
+    // The PSNR the command prints, for method and ditherer.
+    const auto psnrOf = [&](const QString& method, const QString& dither) {
+        const QString out = q(dir.File((method + "-" + dither + ".png").toStdString()));
+        const Outcome run = reduce({photo, out, "--method", method, "--dither", dither, "--psnr"});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        const QImage result(out);
+        EXPECT_EQ(result.format(), QImage::Format_Indexed8);
+        EXPECT_LE(coloursOf(result).size(), 256u);
+        const qsizetype at = run.out.indexOf(" PSNR ");
+        return at < 0 ? 0.0 : run.out.mid(at + 6).split(' ').first().toDouble();
+    };
+    EXPECT_GT(psnrOf("refined", "serpentine"), psnrOf("quantize", "floyd-steinberg") + 1);
+    EXPECT_GT(psnrOf("refined", "nearest"), psnrOf("quantize", "nearest") + 1);
+
+    const Outcome help = reduce({"--help"});
+    EXPECT_TRUE(help.out.contains("refined") && help.out.contains("serpentine")) << help.out.toStdString();
+}
+
 } // namespace

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace gifimg {
 
@@ -25,9 +26,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const char* const MethodNames[] = {"none",     "system20", "halftone", "gray4",           "bw",
-                                   "gray256",  "netscape", "quantize", "quantize-system", "palette"};
-const char* const DitherNames[] = {"nearest", "floyd-steinberg", "stucki", "sierra", "jajuni", "steve-arche", "burkes"};
+const char* const MethodNames[] = {"none",     "system20", "halftone", "gray4",           "bw",     "gray256",
+                                   "netscape", "quantize", "quantize-system", "palette", "refined"};
+const char* const DitherNames[] = {"nearest", "floyd-steinberg", "stucki",  "sierra",
+                                   "jajuni",  "steve-arche",     "burkes", "serpentine"};
+static_assert(std::size(MethodNames) == crQuantizeRefined + 1 && std::size(DitherNames) == dmSerpentine + 1);
 
 template <size_t N>
 int indexOfName(const char* const (&names)[N], const QString& name)
@@ -122,10 +125,14 @@ int runReduce(const QStringList& arguments)
                                       "format). Alpha is dropped before reduction. The time taken goes to "
                                       "standard error.");
     QCommandLineParser& parser = commandLine.parser();
-    parser.addOption({"method", "Target palette: " + joinedNames(MethodNames) + " (default netscape).", "METHOD"});
+    parser.addOption({"method", "Target palette: " + joinedNames(MethodNames) + " (default netscape; refined "
+                                 "gives photos the least error).",
+                      "METHOD"});
     parser.addOption({"palette", "Palette of a GIF or palette PNG, for --method palette (implies it).", "FILE"});
-    parser.addOption({"dither", "Ditherer: " + joinedNames(DitherNames) + " (default nearest).", "DITHER"});
-    parser.addOption({"bits", "Colours of --method quantize as bits, 1 to 8 (default 8).", "N"});
+    parser.addOption({"dither", "Ditherer: " + joinedNames(DitherNames) + " (default nearest; "
+                                 "serpentine keeps edges clean).",
+                      "DITHER"});
+    parser.addOption({"bits", "Colours of --method quantize or refined as bits, 1 to 8 (default 8).", "N"});
     parser.addOption({"psnr", "Print the peak signal-to-noise ratio against the input (red, green, blue)."});
     parser.addPositionalArgument("IN", "Image to read; '-' reads standard input.");
     parser.addPositionalArgument("OUT", "PNG file to write; '-' writes standard output.");
