@@ -135,13 +135,9 @@ FrameSpec disposed(FrameSpec f, int disposal, int transparent = -1)
 // A frame whose pixels run through indices first..first+3, so each position shows.
 FrameSpec patterned(int left, int top, int width, int height, int first)
 {
-    FrameSpec f;
-    f.left = left;
-    f.top = top;
-    f.width = width;
-    f.height = height;
-    for (int i = 0; i < width * height; ++i)
-        f.pixels.push_back(uint8_t(first + (i * 5) % 4));
+    FrameSpec f = solidFrame(left, top, width, height, 0);
+    for (size_t i = 0; i < f.pixels.size(); ++i)
+        f.pixels[i] = uint8_t(first + (i * 5) % 4);
     return f;
 }
 
