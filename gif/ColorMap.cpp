@@ -1,6 +1,7 @@
 #include "gif/ColorMap.h"
 
 #include "framework/core/Stream.h"
+#include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Palette.h"
 #include "gif/Extensions.h"
 #include "gif/GIFException.h"
@@ -293,7 +294,15 @@ bool TGIFGlobalColorMap::SortByUse()
 
 void TGIFGlobalColorMap::ColorsChanged()
 {
-    // The image keeps no palette of its own yet; nothing cached depends on the entries.
+    TGIFImage* image = m_header ? m_header->Image() : nullptr;
+    if (!image)
+        return;
+    image->ChangePalette(nullptr);
+    // Frames without a map of their own were rendered in these colours.
+    forEachFrame(m_header, [&](TGIFSubImage& frame) {
+        if (frame.ColorMap().Count() == 0 && frame.Bitmap())
+            frame.DiscardBitmap();
+    });
 }
 
 void TGIFLocalColorMap::Warn(int severity, const std::string& message)
@@ -316,5 +325,6 @@ void TGIFLocalColorMap::RemapPixels(const TColorTranslation& table)
 
 void TGIFLocalColorMap::ColorsChanged()
 {
-    // Frames keep no rendered palette yet; nothing cached depends on the entries.
+    if (m_frame)
+        m_frame->ColorsChanged();
 }

@@ -42,10 +42,13 @@ inline constexpr std::string_view UnsupportedObject = "Object type not supported
 // Sizes beyond what the 16-bit fields of a file can hold.
 inline constexpr std::string_view FrameBoundsOutOfRange = "Frame bounds out of range";
 inline constexpr std::string_view ImageSizeOutOfRange = "Image size out of range";
-inline constexpr std::string_view DrawingNotAvailable = "Drawing GIF images is not available yet";
+inline constexpr std::string_view UnsupportedClipboardFormat = "Unsupported clipboard format";
+inline constexpr std::string_view ClipboardFailed = "Failed to store GIF on clipboard";
 
 inline constexpr std::string_view Loading = "Loading...";
 inline constexpr std::string_view Saving = "Saving...";
+inline constexpr std::string_view Rendering = "Rendering...";
+inline constexpr std::string_view Copying = "Copying...";
 
 // Colour reduction and the DIB toolkit.
 inline constexpr std::string_view BitmapNotValid = "Bitmap image is not valid";

@@ -1,15 +1,20 @@
 #include "gif/GIFImage.h"
 
 #include "framework/core/Stream.h"
+#include "framework/graphics/Bitmap.h"
+#include "framework/graphics/Clipboard.h"
+#include "framework/graphics/Palette.h"
+#include "framework/graphics/Picture.h"
+#include "gif/Extensions.h"
 #include "gif/GIFException.h"
 #include "gif/Header.h"
 #include "gif/ImageList.h"
+#include "gif/Painter.h"
+#include "gif/StreamHelpers.h"
 #include "gif/SubImage.h"
 #include "gif/Trailer.h"
 
 #include <algorithm>
-
-bool RenderOnLoad = false;
 
 TGIFImage::TGIFImage()
     : m_header(std::make_unique<TGIFHeader>(this)), m_images(std::make_unique<TGIFImageList>(this))
@@ -19,14 +24,19 @@ TGIFImage::TGIFImage()
 
 TGIFImage::~TGIFImage()
 {
-    Clear();
-}
-
-void TGIFImage::Draw(TCanvas&, const TRect&)
-{
-    if (IsEmpty())
-        return;
-    throw EInvalidGraphicOperation(std::string(GIFText::DrawingNotAvailable));
+    StopAllPainting();
+    {
+        // Painters still listed play inside a Draw further up the stack; they must not
+        // reach this image again.
+        auto locked = m_shared->painters.Lock();
+        for (TGIFPainter* painter : std::vector<TGIFPainter*>(locked->begin(), locked->end()))
+            painter->LoseImage();
+        locked->Clear();
+    }
+    m_painter = nullptr;
+    m_shared->alive = false;
+    DropBitmap();
+    m_images->Clear();
 }
 
 bool TGIFImage::IsEmpty() const
@@ -51,6 +61,7 @@ void TGIFImage::ChangeHeight(int value)
     if (value == m_header->Height())
         return;
     m_header->SetHeight(static_cast<uint16_t>(value));
+    DropBitmap();
     Changed(this);
 }
 
@@ -61,6 +72,7 @@ void TGIFImage::ChangeWidth(int value)
     if (value == m_header->Width())
         return;
     m_header->SetWidth(static_cast<uint16_t>(value));
+    DropBitmap();
     Changed(this);
 }
 
@@ -129,11 +141,14 @@ void TGIFImage::SaveToStream(TStream& stream)
 
 void TGIFImage::Clear()
 {
+    StopAllPainting();
+    DropBitmap();
     m_images->Clear();
     m_header->ColorMap().Clear();
     m_header->SetWidth(0);
     m_header->SetHeight(0);
     m_header->UpdatePackedFields();
+    ChangePalette(nullptr);
 }
 
 TGIFVersion TGIFImage::RequiredVersion() const
@@ -185,4 +200,178 @@ void TGIFImage::Progress(TObject* sender, TProgressStage stage, uint8_t percent,
     if (OnProgressStep)
         OnProgressStep(sender, stage, percent, redrawNow, rect, message);
     TGraphic::Progress(sender, stage, percent, redrawNow, rect, message);
+}
+
+int TGIFImage::Add(std::unique_ptr<TGIFSubImage> frame)
+{
+    if (!frame)
+        RaiseGIFError(GIFText::UnsupportedObject);
+    // A frame made for another image is copied: it must have one owner only.
+    if (frame->Image() != this)
+        return Add(static_cast<const TPersistent*>(frame.get()));
+    const int index = m_images->Add(std::move(frame));
+    DropBitmap();
+    Changed(this);
+    return index;
+}
+
+int TGIFImage::Add(const TPersistent* item)
+{
+    if (!dynamic_cast<const TGIFSubImage*>(item) && !dynamic_cast<const TGraphic*>(item))
+        RaiseGIFError(GIFText::UnsupportedObject);
+    auto frame = std::make_unique<TGIFSubImage>(this);
+    frame->CopyFrom(item);
+    const int index = m_images->Add(std::move(frame));
+    DropBitmap();
+    Changed(this);
+    return index;
+}
+
+// Moves the other image's screen and frames into this one, which must be empty.
+void TGIFImage::takeContent(TGIFImage& other)
+{
+    std::swap(m_header, other.m_header);
+    std::swap(m_images, other.m_images);
+    std::swap(m_pixelBytes, other.m_pixelBytes);
+    for (TGIFImage* image : {this, &other}) {
+        image->m_header->m_image = image;
+        image->m_images->m_image = image;
+        for (auto& item : image->m_images->m_items) {
+            item->m_image = image;
+            auto& frame = static_cast<TGIFSubImage&>(*item);
+            frame.Extensions().m_image = image;
+            for (auto& extension : frame.Extensions().m_items)
+                extension->m_image = image;
+        }
+    }
+}
+
+void TGIFImage::copyImage(TGIFImage& source)
+{
+    const std::string copying(GIFText::Copying);
+    // For the copy this image reports through the source's handlers; a failed copy gets
+    // its own back, a finished one has none.
+    struct Handlers {
+        TGIFImage& image;
+        TGIFWarningEvent warn = image.OnWarn;
+        TProgressEvent progress = image.OnProgressStep;
+        bool finished = false;
+        ~Handlers()
+        {
+            image.OnWarn = finished ? nullptr : warn;
+            image.OnProgressStep = finished ? nullptr : progress;
+        }
+    } handlers{*this};
+    OnWarn = source.OnWarn;
+    OnProgressStep = source.OnProgressStep;
+    Progress(this, TProgressStage::psStarting, 0, false, TRect{}, copying);
+    try {
+        // Built aside, so that a failure leaves this image as it was.
+        TGIFImage staged;
+        staged.m_maxPixelBytes = m_maxPixelBytes;
+        staged.OnWarn = [this](TObject* sender, int severity, const std::string& message) {
+            Warn(sender, severity, message);
+        };
+        staged.m_header->CopyFrom(source.m_header.get());
+        const int count = source.m_images->Count();
+        for (int i = 0; i < count; ++i) {
+            auto frame = std::make_unique<TGIFSubImage>(&staged);
+            frame->CopyFrom(&source.m_images->Items(i));
+            staged.m_images->Add(std::move(frame));
+            Progress(this, TProgressStage::psRunning, PercentOf(i + 1, count), false, TRect{}, copying);
+        }
+        Clear();
+        takeContent(staged);
+    } catch (...) {
+        Progress(this, TProgressStage::psEnding, 0, true, TRect{}, copying);
+        throw;
+    }
+    m_painterPriority = source.m_painterPriority;
+    m_fillColor = source.m_fillColor;
+    m_drawFlags = source.m_drawFlags;
+    m_reductionMethod = source.m_reductionMethod;
+    m_ditherMethod = source.m_ditherMethod;
+    handlers.finished = true;
+    Progress(this, TProgressStage::psEnding, 100, true, TRect{}, copying);
+    Changed(this);
+}
+
+void TGIFImage::CopyFrom(const TPersistent* source)
+{
+    if (source == this)
+        return;
+    if (!source) {
+        Clear();
+        Changed(this);
+        return;
+    }
+    if (const auto* image = dynamic_cast<const TGIFImage*>(source)) {
+        copyImage(const_cast<TGIFImage&>(*image));
+        return;
+    }
+    TGIFImage staged;
+    staged.m_maxPixelBytes = m_maxPixelBytes;
+    auto frame = std::make_unique<TGIFSubImage>(&staged);
+    try {
+        frame->CopyFrom(source);
+    } catch (const EConvertError&) {
+        // What a frame cannot take, the image cannot either.
+        TGraphic::CopyFrom(source);
+        return;
+    }
+    staged.m_images->Add(std::move(frame));
+    Clear();
+    takeContent(staged);
+    Changed(this);
+}
+
+void TGIFImage::CopyInto(TPersistent& destination) const
+{
+    if (auto* bitmap = dynamic_cast<TBitmap*>(&destination)) {
+        bitmap->CopyFrom(const_cast<TGIFImage*>(this)->Bitmap());
+        return;
+    }
+    TGraphic::CopyInto(destination);
+}
+
+void TGIFImage::LoadClipboard(uint32_t format, const TClipboardData& data, const TPalette* palette)
+{
+    const bool gif = format != 0 && format == GIFClipboardFormat();
+    if (!gif && format != CF_BITMAP)
+        RaiseGIFError(GIFText::UnsupportedClipboardFormat);
+    std::optional<TClipboardData> fromClipboard;
+    const TClipboardData* block = &data;
+    if (data.Bytes.empty()) {
+        fromClipboard = Clipboard().Data(format);
+        if (!fromClipboard)
+            RaiseGIFError(GIFText::UnsupportedClipboardFormat);
+        block = &*fromClipboard;
+    }
+    if (gif) {
+        TReadOnlyMemoryStream stream(block->Bytes.data(), block->Bytes.size());
+        LoadFromStream(stream);
+        return;
+    }
+    TBitmap bitmap;
+    bitmap.LoadClipboard(CF_BITMAP, *block, palette);
+    CopyFrom(&bitmap);
+}
+
+void TGIFImage::SaveClipboard(uint32_t& format, TClipboardData& data, const TPalette*& palette)
+{
+    if (IsEmpty())
+        return;
+    Bitmap()->SaveClipboard(format, data, palette);
+    std::vector<uint8_t> bytes;
+    try {
+        TMemoryStream stream;
+        SaveToStream(stream);
+        bytes = stream.TakeBytes();
+    } catch (const std::bad_alloc&) {
+        // Without memory for the file the bitmap alone goes to the clipboard.
+        return;
+    }
+    if (GIFClipboardFormat() == 0)
+        RaiseGIFError(GIFText::ClipboardFailed);
+    Clipboard().SetData(GIFClipboardFormat(), TClipboardData{std::move(bytes)});
 }

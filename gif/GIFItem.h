@@ -32,6 +32,7 @@ public:
     void LoadFile(const std::string& fileName);
 
 protected:
+    friend class TGIFImage;
     TGIFImage* m_image;
 };
 
@@ -63,6 +64,7 @@ protected:
     std::unique_ptr<TGIFItem> removeItem(const TGIFItem& item);
 
 private:
+    friend class TGIFImage;
     std::vector<std::unique_ptr<TGIFItem>> m_items;
     TGIFImage* m_image;
 };

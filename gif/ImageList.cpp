@@ -66,6 +66,8 @@ void TGIFImageList::LoadFromStream(TStream& stream, TGIFImage& image)
         }
         auto frame = std::make_unique<TGIFSubImage>(&image);
         frame->LoadFromStream(stream);
+        if (RenderOnLoad)
+            frame->RenderedBitmap();
         Add(std::move(frame));
         AppendedFrame appended(*this);
         image.Progress(this, TProgressStage::psRunning, PercentOf(stream.Position(), stream.Size()), RenderOnLoad,

@@ -1,6 +1,8 @@
 #include "gif/SubImage.h"
 
 #include "framework/core/Stream.h"
+#include "framework/graphics/Bitmap.h"
+#include "framework/graphics/Palette.h"
 #include "gif/Encoder.h"
 #include "gif/Extensions.h"
 #include "gif/GIFException.h"
@@ -13,7 +15,8 @@
 #include <new>
 
 TGIFSubImage::TGIFSubImage(TGIFImage* image)
-    : TGIFItem(image), m_colorMap(this), m_extensions(std::make_unique<TGIFExtensionList>(this))
+    : TGIFItem(image), m_colorMap(this), m_extensions(std::make_unique<TGIFExtensionList>(this)),
+      m_revision(nextRevision())
 {
 }
 
@@ -42,6 +45,8 @@ void TGIFSubImage::Clear()
     m_width = 0;
     m_transparent = false;
     m_graphicControl = nullptr;
+    DiscardBitmap();
+    DiscardMask();
 }
 
 bool TGIFSubImage::Empty() const
@@ -95,8 +100,11 @@ void TGIFSubImage::SetBoundsRect(int left, int top, int width, int height)
     m_top = static_cast<uint16_t>(top);
     m_width = static_cast<uint16_t>(width);
     m_height = static_cast<uint16_t>(height);
-    if (resized)
+    if (resized) {
+        DiscardBitmap();
+        DiscardMask();
         AllocateData();
+    }
     if (!m_image)
         return;
     bool grown = false;

@@ -1,14 +1,20 @@
 #pragma once
 
 #include "framework/core/Types.h"
+#include "framework/graphics/Graphic.h"
 #include "gif/ColorMap.h"
+#include "gif/FrameRenderer.h"
 #include "gif/GIFItem.h"
 
 #include <cstdint>
 #include <memory>
 
+class FrameRenderJob;
+class TBitmap;
+class TCanvas;
 class TGIFExtensionList;
 class TGIFGraphicControlExtension;
+class TPalette;
 
 // One frame: the extensions before it, its image descriptor, local colour table and
 // pixels (one colour index per byte, row by row, top row first). A frame without
@@ -28,6 +34,11 @@ public:
     // Extensions, then (unless the frame has no image) descriptor, local map and LZW data.
     void SaveToStream(TStream& stream) override;
     void LoadFromStream(TStream& stream) override;
+    // From another frame: descriptor, pixels, local map, extensions and a rendered bitmap
+    // when it has one. Other sources raise EConvertError.
+    void CopyFrom(const TPersistent* source) override;
+    // Into a bitmap: the rendered frame (nothing for an empty frame).
+    void CopyInto(TPersistent& destination) const override;
 
     // Frees extensions, local map and pixels; the frame becomes 0 x 0.
     void Clear();
@@ -85,8 +96,61 @@ public:
     const uint8_t* Data() const { return m_data.get(); }
     int64_t DataSize() const { return m_dataSize; }
 
+    // Rendering. Bitmap and Mask are caches, built on first demand and dropped when what
+    // they show changes; while MaskDue there is no Mask.
+
+    // The rendered frame, rendering it first (with "Rendering..." progress through the
+    // image); null for an empty frame. A failed rendering leaves no bitmap, MaskDue as it
+    // was, and raises.
+    TBitmap* RenderedBitmap();
+    TBitmap* Bitmap() const { return m_bitmap.get(); }
+    // One bit per pixel, 1 where the pixel is transparent; only when one is.
+    const TBitmap* Mask() const { return m_mask.get(); }
+    bool MaskDue() const { return m_maskDue; }
+    const TPalette* CachedPalette() const { return m_cachedPalette.get(); }
+    // The rendered bitmap's palette, the cached one, the cube when the image dithers, the
+    // image's palette for a frame without local map, else one made from the local map.
+    // Raises "No global or local color table defined" when there is no colour table.
+    const TPalette* FramePalette();
+    // FramePalette, or none where there is no colour table at all.
+    const TPalette* DrawingPalette();
+    // Takes the palette (none drops the cached one); a rendered bitmap of other colours
+    // is dropped and the image told that a palette changed.
+    void SetFramePalette(std::unique_ptr<TPalette> palette);
+    // Whether the frame has a mask, rendering again first when one is due.
+    bool MaskAvailable();
+    void DiscardBitmap();
+    void DiscardMask();
+    // The frame's place when the logical screen is stretched into rect (rounded to the
+    // nearest pixel); an empty rectangle when the screen has no area.
+    TRect ScaledBounds(const TRect& rect) const;
+    // Stretched into its place in rect, or repeated at its own size over rect (tile),
+    // through its mask when transparent is asked for and the frame is transparent.
+    void DrawFrame(TCanvas& canvas, const TRect& rect, bool tile, bool transparent);
+    // Changes whenever a cache is dropped; a rendering made meanwhile is stale.
+    uint64_t Revision() const { return m_revision; }
+
+    // A rendering to run on another thread, with copies of what it reads; null when the
+    // frame is empty or rendered already.
+    std::shared_ptr<FrameRenderJob> PrepareRender();
+    // Takes the job's bitmap and mask unless the frame changed since the job was made or
+    // has a bitmap, and passes the job's reports on as a rendering here would have. True
+    // when installed.
+    bool InstallRender(FrameRenderJob& job);
+    // The local map's entries changed.
+    void ColorsChanged();
+
 private:
+    friend class TGIFImage;
+    static uint64_t nextRevision();
     void packDescriptor();
+    FrameRenderSource renderSource();
+    bool usesDithering() const;
+    void renderProgress(TProgressStage stage, uint8_t percent);
+    void renderEvent(const FrameRenderEvent& event);
+    void installRendered(RenderedFrame rendered, bool masking);
+    void renderEnded(bool succeeded);
+    void changed();
 
     std::unique_ptr<uint8_t[]> m_data;
     int64_t m_dataSize = 0;
@@ -100,4 +164,16 @@ private:
     std::unique_ptr<TGIFExtensionList> m_extensions;
     bool m_transparent = false;
     TGIFGraphicControlExtension* m_graphicControl = nullptr;
+    std::unique_ptr<TBitmap> m_bitmap;
+    std::unique_ptr<TBitmap> m_mask;
+    bool m_maskDue = true;
+    std::unique_ptr<TPalette> m_cachedPalette;
+    uint64_t m_revision;
 };
+
+// Copies source onto destination where the mask (a canvas on a monochrome bitmap aligned
+// with the source, 1 bits transparent) is 0 and keeps the destination where it is 1:
+// one masked transfer when the sizes are equal, a stretch through an AND and an OR
+// otherwise.
+void MaskedStretchBlt(TCanvas& destination, const TRect& destinationRect, TCanvas& source, const TRect& sourceRect,
+                      TCanvas& mask);

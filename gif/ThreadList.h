@@ -6,7 +6,8 @@
 #include <mutex>
 
 // A lock-protected list of object references (the items are not owned). Longer work on
-// the list holds a Locked guard; never fire an event or Synchronize while holding it.
+// the list holds a Locked guard. The lock is re-entrant: drawing holds it while it stops
+// one painter and starts another, and both take it again.
 template <typename T = TObject>
 class TThreadList {
 public:
@@ -31,12 +32,12 @@ public:
         TList<T*>* operator->() const { return &m_list; }
 
     private:
-        std::scoped_lock<std::mutex> m_lock;
+        std::scoped_lock<std::recursive_mutex> m_lock;
         TList<T*>& m_list;
     };
     Locked Lock() { return Locked(*this); }
 
 private:
-    std::mutex m_mutex;
+    std::recursive_mutex m_mutex;
     TList<T*> m_list;
 };

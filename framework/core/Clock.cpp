@@ -1,5 +1,6 @@
 #include "Clock.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -47,10 +48,18 @@ uint64_t FakeClock::Milliseconds()
 bool FakeClock::WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& cv, uint32_t timeoutMs,
                         const std::function<bool()>& ready)
 {
-    const uint64_t deadline = timeoutMs == INFINITE ? UINT64_MAX : Milliseconds() + timeoutMs;
+    const bool readyNow = ready();
+    std::multiset<uint64_t>::iterator registered;
+    uint64_t deadline;
     {
         std::scoped_lock guard(m_mutex);
+        deadline = timeoutMs == INFINITE ? UINT64_MAX : m_now + timeoutMs;
+        if (m_autoAdvance && deadline != UINT64_MAX && !readyNow) {
+            m_now = std::max(m_now, deadline);
+            return false;
+        }
         ++m_waiters;
+        registered = m_deadlines.insert(deadline);
     }
     bool result = false;
     for (;;) {
@@ -65,6 +74,7 @@ bool FakeClock::WaitFor(std::unique_lock<std::mutex>& lock, std::condition_varia
     }
     std::scoped_lock guard(m_mutex);
     --m_waiters;
+    m_deadlines.erase(registered);
     return result;
 }
 
@@ -78,6 +88,29 @@ int FakeClock::Waiters()
 {
     std::scoped_lock lock(m_mutex);
     return m_waiters;
+}
+
+std::optional<uint64_t> FakeClock::NextDeadline()
+{
+    std::scoped_lock lock(m_mutex);
+    if (m_deadlines.empty() || *m_deadlines.begin() == UINT64_MAX)
+        return std::nullopt;
+    return *m_deadlines.begin();
+}
+
+bool FakeClock::AdvanceToNextDeadline()
+{
+    std::scoped_lock lock(m_mutex);
+    if (m_deadlines.empty() || *m_deadlines.begin() == UINT64_MAX)
+        return false;
+    m_now = std::max(m_now, *m_deadlines.begin());
+    return true;
+}
+
+void FakeClock::SetAutoAdvance(bool value)
+{
+    std::scoped_lock lock(m_mutex);
+    m_autoAdvance = value;
 }
 
 Clock& CurrentClock()

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <vector>
 
 inline constexpr uint32_t INFINITE = 0xFFFFFFFF;
@@ -38,11 +40,21 @@ public:
     void Advance(uint64_t milliseconds);
     // Waiters currently blocked on this clock (for tests that step a sleeper).
     int Waiters();
+    // The earliest time a current waiter's time-out ends; nothing when every waiter
+    // waits without limit or none waits.
+    std::optional<uint64_t> NextDeadline();
+    // Moves the time to NextDeadline when that lies ahead; false when there is none.
+    bool AdvanceToNextDeadline();
+    // With auto-advance a wait that is not ready moves the time to its own end at once,
+    // as if the only thread had slept that long (tests of single-threaded waiting).
+    void SetAutoAdvance(bool value);
 
 private:
     std::mutex m_mutex;
     uint64_t m_now = 0;
+    std::multiset<uint64_t> m_deadlines;
     int m_waiters = 0;
+    bool m_autoAdvance = false;
 };
 
 Clock& CurrentClock();

@@ -7,11 +7,14 @@
 
 namespace {
 
+// 0: queued; 0 -> 1 when the UI thread takes the call; 1 -> 2 when the call returned.
+enum class SyncState { Queued, Running, Done };
+
 struct SyncRequest {
     TThread* owner = nullptr;
     const std::function<void()>* method = nullptr;
     std::exception_ptr error;
-    bool done = false;
+    SyncState state = SyncState::Queued;
 };
 
 // One lock guards every thread's state flags and the queue of synchronised calls; the
@@ -58,6 +61,12 @@ void YieldThread()
     std::this_thread::yield();
 }
 
+int PendingSynchronizeCalls()
+{
+    std::scoped_lock lock(g_mutex);
+    return static_cast<int>(g_queue.size());
+}
+
 void SetSynchronizeWakeHook(std::function<void()> hook)
 {
     std::scoped_lock lock(g_mutex);
@@ -75,6 +84,7 @@ bool CheckSynchronize(uint32_t timeoutMs)
     while (!g_queue.empty()) {
         SyncRequest* request = g_queue.front();
         g_queue.pop_front();
+        request->state = SyncState::Running;
         lock.unlock();
         try {
             (*request->method)();
@@ -83,7 +93,7 @@ bool CheckSynchronize(uint32_t timeoutMs)
         }
         ran = true;
         lock.lock();
-        request->done = true;
+        request->state = SyncState::Done;
         g_changed.notify_all();
     }
     return ran;
@@ -107,8 +117,13 @@ bool TThread::Synchronize(TThread* thread, const std::function<void()>& method)
     }
     wakeMainThread();
     std::unique_lock lock(g_mutex);
-    g_changed.wait(lock, [&] { return request.done || (thread && thread->m_abandoned); });
-    if (!request.done) {
+    // A call the UI thread has begun runs to its end (it lives on this stack), even when
+    // the thread is abandoned meanwhile.
+    g_changed.wait(lock, [&] {
+        return request.state == SyncState::Done ||
+               (thread && thread->m_abandoned && request.state == SyncState::Queued);
+    });
+    if (request.state != SyncState::Done) {
         // Abandoned while queued: take the call back so it never runs.
         std::erase(g_queue, &request);
         return false;
@@ -272,6 +287,29 @@ void TThread::Abandon(std::unique_ptr<TThread> thread)
     self->m_freeOnTerminate = true;
     self->m_thread.detach();
     g_changed.notify_all();
+}
+
+void TThread::Abandon(TThread* thread)
+{
+    if (!thread)
+        return;
+    std::unique_lock lock(g_mutex);
+    if (!thread->m_started) {
+        lock.unlock();
+        delete thread;
+        return;
+    }
+    // The body frees the object itself once it ends, and detaches its std::thread then.
+    thread->m_terminated = true;
+    thread->m_abandoned = true;
+    thread->m_freeOnTerminate = true;
+    g_changed.notify_all();
+}
+
+bool TThread::Abandoned() const
+{
+    std::scoped_lock lock(g_mutex);
+    return m_abandoned;
 }
 
 void TThread::threadMain()

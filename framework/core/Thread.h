@@ -57,10 +57,15 @@ public:
     // synchronised calls are cancelled (they never run), anyone waiting for it is
     // released, and it deletes itself when its body ends.
     static void Abandon(std::unique_ptr<TThread> thread);
+    // The same for a running thread that frees itself (FreeOnTerminate) and so has no
+    // owner to hand over; one never started is deleted at once. The caller must not use
+    // the pointer afterwards.
+    static void Abandon(TThread* thread);
+    bool Abandoned() const;
 
     // Runs method on the UI thread and blocks until it ran (directly when called there).
     // What method throws is raised again in the caller. Returns false, without running
-    // method, when the thread has been abandoned.
+    // method, when the thread has been abandoned before the UI thread took the call.
     static bool Synchronize(TThread* thread, const std::function<void()>& method);
 
 protected:
@@ -98,6 +103,9 @@ std::unique_ptr<T> MakeThread(bool createSuspended, Args&&... args)
 // Runs the queued synchronised calls; on the UI thread only (elsewhere it does nothing).
 // Waits up to timeoutMs for a first call. Returns whether any call ran.
 bool CheckSynchronize(uint32_t timeoutMs = 0);
+
+// Synchronised calls queued and not yet taken by the UI thread.
+int PendingSynchronizeCalls();
 
 // Called (from any thread) whenever a synchronised call is queued, so the UI event loop
 // can wake up and run CheckSynchronize.

@@ -7,6 +7,7 @@
 #include "framework/graphics/Rop.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,8 @@ public:
 
     TCanvasHandle Handle();
     bool HandleAllocated() const { return m_handle != 0; }
+    // Expires when the canvas is destroyed, for drawing that may outlive it.
+    std::weak_ptr<const void> AliveToken() const { return m_alive; }
     // Gives up the device-context handle; the next Handle() gets a new one.
     void FreeHandle();
 
@@ -198,6 +201,7 @@ private:
     const TPalette* m_realizedPalette = nullptr;
     bool m_realizedBackground = false;
     int m_realizeCount = 0;
+    std::shared_ptr<const void> m_alive = std::make_shared<char>(0);
 };
 
 // Puts the canvas's state back as it was when the guard was made, on every path.

@@ -1,5 +1,6 @@
 #include "framework/ui/Application.h"
 
+#include "framework/core/ApplicationHooks.h"
 #include "framework/core/Exception.h"
 #include "framework/core/Thread.h"
 #include "framework/graphics/Screen.h"
@@ -106,6 +107,7 @@ TApplication::TApplication() : TComponent(nullptr), m_qt(std::make_unique<Qt>())
 TApplication::~TApplication()
 {
     SetSynchronizeWakeHook(nullptr);
+    SetApplicationHooks({});
     DestroyComponents();
     if (qApp)
         qApp->removeEventFilter(m_qt.get());
@@ -132,6 +134,8 @@ void TApplication::Initialize(int& argc, char** argv)
     InstallClipboardBridge();
     QObject* target = m_qt.get();
     SetSynchronizeWakeHook([target] { QCoreApplication::postEvent(target, new QEvent(WakeEvent)); });
+    SetApplicationHooks({[this](std::exception_ptr error) { HandleException(error); },
+                         [this] { return ProcessMessages(); }, [this] { return Terminated(); }});
 }
 
 void TApplication::SetTitle(const std::string& title)

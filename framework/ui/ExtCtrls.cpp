@@ -2,16 +2,19 @@
 
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Picture.h"
+#include "framework/ui/Forms.h"
 
 TImage::TImage(TComponent* owner) : TGraphicControl(owner), m_picture(std::make_unique<TPicture>())
 {
     SetBounds(0, 0, 105, 105);
     m_picture->OnChange = [this](TObject*) { pictureChanged(); };
+    Canvas().OnChange = [this](TObject*) { canvasChanged(); };
 }
 
 TImage::~TImage()
 {
     m_picture->OnChange = nullptr;
+    Canvas().OnChange = nullptr;
 }
 
 void TImage::SetAutoSize(bool value)
@@ -42,15 +45,24 @@ const TPalette* TImage::Palette() const
 
 void TImage::pictureChanged()
 {
+    m_drawFailed = false;
     if (m_autoSize && m_picture->Width() > 0 && m_picture->Height() > 0)
         SetBounds(Left(), Top(), m_picture->Width(), m_picture->Height());
+    if (TForm* form = ParentForm())
+        form->CancelPresent();
     Invalidate();
+}
+
+void TImage::canvasChanged()
+{
+    if (TForm* form = ParentForm(); form && !form->Painting())
+        form->PresentSurface(BoundsRect());
 }
 
 void TImage::Paint()
 {
     TGraphic* graphic = m_picture->Graphic();
-    if (!graphic || graphic->Empty())
+    if (!graphic || graphic->Empty() || m_drawFailed)
         return;
     TRect target = Rect(0, 0, m_picture->Width(), m_picture->Height());
     if (m_stretch) {
@@ -58,7 +70,14 @@ void TImage::Paint()
     } else if (m_center) {
         target = target.Offset((Width() - target.Width()) / 2, (Height() - target.Height()) / 2);
     }
-    Canvas().StretchDraw(target, *graphic);
+    const std::weak_ptr<const void> alive = AliveToken();
+    try {
+        Canvas().StretchDraw(target, *graphic);
+    } catch (...) {
+        if (!alive.expired() && m_picture->Graphic() == graphic)
+            m_drawFailed = true;
+        throw;
+    }
 }
 
 TBevel::TBevel(TComponent* owner) : TGraphicControl(owner)

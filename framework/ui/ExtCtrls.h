@@ -10,7 +10,10 @@ class TPalette;
 
 // Shows a picture. With neither stretching nor centring it draws the picture's graphic
 // into (0, 0, picture width, picture height); with AutoSize it takes the picture's size
-// whenever the picture changes.
+// whenever the picture changes. A graphic whose drawing failed is not drawn again until
+// the picture changes, so a broken picture gives one error, not one per paint. What a
+// graphic draws onto the control outside a paint (an animation playing straight onto
+// it) shows at once.
 class TImage : public TGraphicControl {
     CARNELO_CLASS(TImage, TGraphicControl)
 public:
@@ -32,7 +35,9 @@ protected:
 
 private:
     void pictureChanged();
+    void canvasChanged();
     std::unique_ptr<TPicture> m_picture;
+    bool m_drawFailed = false;
     bool m_autoSize = false;
     bool m_stretch = false;
     bool m_center = false;

@@ -16,6 +16,9 @@
 #include <QToolTip>
 #include <QWidget>
 
+#include <utility>
+#include <vector>
+
 // The form's window: shows the surface and turns Qt input into the framework's messages.
 class FormWidget final : public QWidget {
 public:
@@ -31,7 +34,13 @@ protected:
     void paintEvent(QPaintEvent* e) override
     {
         const QRect dirty = e->rect();
-        GuardedCall([&] { m_form.PaintSurface(fromQt(dirty)); });
+        GuardedCall([&] {
+            // What only waits to be shown is not painted again; everything else is.
+            const TRect present = std::exchange(m_form.m_present, TRect{});
+            for (const QRect& r : e->region())
+                for (const TRect& part : outside(fromQt(r), present))
+                    m_form.PaintSurface(part);
+        });
         TBitmap& surface = m_form.Surface();
         if (surface.Empty())
             return;
@@ -116,6 +125,24 @@ protected:
     }
 
 private:
+    // The parts of r outside hole: up to four rectangles.
+    static std::vector<TRect> outside(const TRect& r, const TRect& hole)
+    {
+        const TRect h = hole.Intersect(r);
+        if (h.IsEmpty())
+            return {r};
+        std::vector<TRect> parts;
+        auto add = [&](const TRect& part) {
+            if (!part.IsEmpty())
+                parts.push_back(part);
+        };
+        add(Rect(r.left, r.top, r.right, h.top));
+        add(Rect(r.left, h.bottom, r.right, r.bottom));
+        add(Rect(r.left, h.top, h.left, h.bottom));
+        add(Rect(h.right, h.top, r.right, h.bottom));
+        return parts;
+    }
+
     void press(QMouseEvent* e, bool doubleClick)
     {
         // A press that closed a menu must not reach a control.
@@ -235,6 +262,18 @@ void TForm::PaintSurface(const TRect& rect)
     for (TControl* c : std::vector<TControl*>(Controls()))
         if (auto* g = dynamic_cast<TGraphicControl*>(c); g && g->Visible() && !g->BoundsRect().Intersect(area).IsEmpty())
             g->PaintOn(area);
+}
+
+void TForm::PresentSurface(const TRect& rect)
+{
+    if (m_painting || rect.IsEmpty())
+        return;
+    m_present = m_present.IsEmpty() ? rect
+                                    : Rect(std::min(m_present.left, rect.left), std::min(m_present.top, rect.top),
+                                           std::max(m_present.right, rect.right),
+                                           std::max(m_present.bottom, rect.bottom));
+    if (QWidget* w = Widget())
+        w->update(toQt(rect));
 }
 
 void TForm::SetBorderStyle(TFormBorderStyle value)

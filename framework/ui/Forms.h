@@ -53,6 +53,13 @@ public:
     // Paints the surface under rect (client coordinates): the form's colour, then every
     // visible graphic control in creation order. Windowed controls are not included.
     void PaintSurface(const TRect& rect);
+    bool Painting() const { return m_painting; }
+    // Something drew on the surface under rect outside a paint (an animation drawing
+    // straight onto a control): the screen is to show the surface there as it is,
+    // without painting it again. Inside a paint nothing is needed.
+    void PresentSurface(const TRect& rect);
+    // Forgets what waits to be shown without painting, so the next paint paints it.
+    void CancelPresent() { m_present = TRect{}; }
 
     // Runs OnCreate; the application calls it once the form is built.
     void DoCreate();
@@ -88,4 +95,5 @@ private:
     TWinControl* m_activeControl = nullptr;
     bool m_shownOnce = false;
     bool m_painting = false;
+    TRect m_present;
 };

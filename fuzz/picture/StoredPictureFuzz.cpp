@@ -7,18 +7,9 @@
 
 #include <cstdint>
 
-namespace {
-bool registerGif()
-{
-    TPicture::RegisterFileFormat("gif", "GIF Image", TGIFImage::StaticClass());
-    return true;
-}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool registered = registerGif();
-    (void)registered;
+    static const GIFLibrary gifLibrary;
     TPicture picture;
     TReadOnlyMemoryStream stream(data, size);
     try {

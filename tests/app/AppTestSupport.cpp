@@ -4,6 +4,7 @@
 #include "framework/ui/Application.h"
 #include "framework/ui/Menus.h"
 #include "framework/ui/StdCtrls.h"
+#include "tests/support/GifLibraryEnvironment.h"
 
 #include <QAbstractItemView>
 #include <QAction>

@@ -3,8 +3,10 @@
 #include "gif/ImageList.h"
 #include "gif/SubImage.h"
 #include "tests/support/ByteBuilder.h"
+#include "tests/support/GifLibraryEnvironment.h"
 
 #include <gif_lib.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
@@ -171,25 +173,35 @@ int readFromMemory(GifFileType* gif, GifByteType* out, int count)
 
 } // namespace
 
-std::unique_ptr<std::vector<GiflibFrame>> giflibDecode(const std::vector<uint8_t>& bytes)
+void GiflibCloser::operator()(GifFileType* gif) const
+{
+    int error = 0;
+    DGifCloseFile(gif, &error);
+}
+
+std::unique_ptr<GifFileType, GiflibCloser> giflibRead(const std::vector<uint8_t>& bytes)
 {
     GiflibReader reader{&bytes};
     int error = 0;
-    GifFileType* gif = DGifOpen(&reader, readFromMemory, &error);
+    std::unique_ptr<GifFileType, GiflibCloser> gif(DGifOpen(&reader, readFromMemory, &error));
+    if (!gif || DGifSlurp(gif.get()) != GIF_OK)
+        return nullptr;
+    return gif;
+}
+
+std::unique_ptr<std::vector<GiflibFrame>> giflibDecode(const std::vector<uint8_t>& bytes)
+{
+    auto gif = giflibRead(bytes);
     if (!gif)
         return nullptr;
-    std::unique_ptr<std::vector<GiflibFrame>> frames;
-    if (DGifSlurp(gif) == GIF_OK) {
-        frames = std::make_unique<std::vector<GiflibFrame>>();
-        for (int i = 0; i < gif->ImageCount; ++i) {
-            const SavedImage& image = gif->SavedImages[i];
-            const GifImageDesc& d = image.ImageDesc;
-            const auto* bits = image.RasterBits;
-            frames->push_back({d.Left, d.Top, d.Width, d.Height,
-                               std::vector<uint8_t>(bits, bits + size_t(d.Width) * size_t(d.Height))});
-        }
+    auto frames = std::make_unique<std::vector<GiflibFrame>>();
+    for (int i = 0; i < gif->ImageCount; ++i) {
+        const SavedImage& image = gif->SavedImages[i];
+        const GifImageDesc& d = image.ImageDesc;
+        const auto* bits = image.RasterBits;
+        frames->push_back({d.Left, d.Top, d.Width, d.Height,
+                           std::vector<uint8_t>(bits, bits + size_t(d.Width) * size_t(d.Height))});
     }
-    DGifCloseFile(gif, &error);
     return frames;
 }
 

@@ -58,6 +58,13 @@ std::vector<int> subBlockSizes(const std::vector<uint8_t>& imageData);
 std::vector<uint8_t> oneFrameGif(int width, int height, int colors, const std::vector<uint8_t>& imageData,
                                  uint8_t packed = 0);
 
+struct GifFileType;
+struct GiflibCloser {
+    void operator()(GifFileType* gif) const;
+};
+// giflib's whole reading of the bytes (DGifSlurp), or null when giflib refuses them.
+std::unique_ptr<GifFileType, GiflibCloser> giflibRead(const std::vector<uint8_t>& bytes);
+
 // A frame as giflib decodes it.
 struct GiflibFrame {
     int left, top, width, height;

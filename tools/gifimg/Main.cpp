@@ -1,4 +1,5 @@
 // gifimg: the GIF library from the command line.
+#include "gif/GIFImage.h"
 #include "tools/gifimg/Commands.h"
 
 #include <QString>
@@ -27,6 +28,7 @@ constexpr const char* Usage =
 
 int main(int argc, char** argv)
 {
+    const GIFLibrary gifLibrary;
     if (argc < 2) {
         std::fputs(Usage, stderr);
         return gifimg::ExitUsage;

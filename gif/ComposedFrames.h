@@ -1,0 +1,29 @@
+#pragma once
+
+#include <functional>
+
+class TBitmap;
+class TGIFImage;
+
+// The frames of an animation as a viewer shows them, defined once for the library's
+// tools, benchmarks and tests.
+//
+// A bitmap of the logical screen (32 bits per pixel, the device format) is filled with
+// the painter's background colour (PainterBackgroundColor), then one pass of the
+// animation is painted onto it without waiting and without a thread: a painter with
+// {dfTransparent, dfAnimate, dfDirect} at AnimationRate -1, so transparency, each
+// frame's disposal and clipping to the screen apply as when the image plays. Composed
+// frame k is that bitmap right after the k-th painted frame (counting from 0); a frame
+// without image ends the pass.
+//
+// onFrame(k, screen) receives each composed frame as it is made; the bitmap is reused
+// for the next one, so a caller that keeps frames copies them. Returning false ends the
+// pass early. Returns the number of frames composed.
+//
+// Memory: the screen bitmap, the painter's buffers (two or three more of the screen's
+// size, only when some frame restores to background or to previous) and each frame's
+// rendered bitmap and mask, which stay cached in the image. Every screen-sized bitmap is
+// checked against the image's pixel budget first and raises EOutOfMemory before it is
+// made; a failure of rendering passes on. The image's settings are left as they were.
+// The image must not be drawn elsewhere meanwhile (it belongs to the calling thread).
+int ComposeFrames(TGIFImage& image, const std::function<bool(int frame, const TBitmap& screen)>& onFrame);
