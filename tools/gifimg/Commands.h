@@ -62,5 +62,7 @@ int runInfo(const QStringList& arguments);
 int runExtract(const QStringList& arguments);
 int runCopy(const QStringList& arguments);
 int runReduce(const QStringList& arguments);
+int runRender(const QStringList& arguments);
+int runPlay(const QStringList& arguments);
 
 } // namespace gifimg

@@ -19,6 +19,9 @@ constexpr const char* Usage =
     "  copy IN OUT [--rle]             load and save again (LZW, or RLE codes)\n"
     "  reduce IN OUT.png [--method M] [--dither D] [--bits N] [--palette FILE] [--psnr]\n"
     "                                  any image Qt reads to a palette PNG of at most 256 colours\n"
+    "  render FILE OUT.png [--frame N] | render FILE --all OUTDIR\n"
+    "                                  composed frames, as a viewer shows them, as RGB PNGs\n"
+    "  play FILE [--rate N] [--stop-after N]  the animation in a window\n"
     "\n"
     "Every command takes -q (no warning lines), --max-pixels N and --help.\n"
     "FILE, IN and OUT may be '-' for standard input or output.\n"
@@ -49,6 +52,10 @@ int main(int argc, char** argv)
         return gifimg::runCopy(arguments);
     if (command == "reduce")
         return gifimg::runReduce(arguments);
+    if (command == "render")
+        return gifimg::runRender(arguments);
+    if (command == "play")
+        return gifimg::runPlay(arguments);
     std::fprintf(stderr, "gifimg: unknown command '%s'\n\n%s", argv[1], Usage);
     return gifimg::ExitUsage;
 }
