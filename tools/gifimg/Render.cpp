@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QImage>
 
+#include <cstdio>
+#include <fstream>
 #include <new>
 
 namespace gifimg {
@@ -26,6 +28,27 @@ std::string rgbPng(const TBitmap& screen)
     if (!view.convertToFormat(QImage::Format_RGB888).save(&buffer, "PNG"))
         throw EWriteError("PNG encoding failed");
     return bytes.toStdString();
+}
+
+// A frame of a whole pass: replaced by a rename, as an atomic write would, but not flushed
+// to the disk one by one; hundreds of frames would otherwise spend most of their time
+// waiting for it. The frames can always be made again.
+void writeFrame(const std::string& file, const std::string& bytes)
+{
+    const std::string temporary = file + ".part";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::remove(temporary.c_str());
+            throw EWriteError(file + ": " + std::string(FrameworkText::WriteError));
+        }
+    }
+    if (std::rename(temporary.c_str(), file.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        throw EWriteError(file + ": " + std::string(FrameworkText::WriteError));
+    }
 }
 
 std::string frameFile(const QString& folder, int frame)
@@ -76,7 +99,7 @@ int runRender(const QStringList& arguments)
         bool written = false;
         const int composed = ComposeFrames(image, [&](int frame, const TBitmap& screen) {
             if (all) {
-                writeOutput(frameFile(out, frame), rgbPng(screen));
+                writeFrame(frameFile(out, frame), rgbPng(screen));
                 return true;
             }
             if (frame < wanted)
