@@ -273,6 +273,7 @@ void TIniFile::PutEntry(const std::string& sectionName, const std::string& keyNa
     CheckEntry(sectionName, keyName, value);
     const std::string_view section = trim(sectionName), key = trim(keyName);
 
+    const FileLock lock(m_path);
     const Document doc = load(m_path);
     const auto header = doc.findSection(section);
     if (!header) {
@@ -307,6 +308,7 @@ void TIniFile::PutEntry(const std::string& sectionName, const std::string& keyNa
 
 void TIniFile::DeleteSection(const std::string& section)
 {
+    const FileLock lock(m_path);
     bool changed = false;
     std::string out = eraseSections(load(m_path).text(), trim(section), &changed);
     if (changed)
@@ -333,6 +335,7 @@ void TIniFile::ReplaceSection(const std::string& sectionName,
             unique[it->second].second = value;
     }
 
+    const FileLock lock(m_path);
     const Document original = load(m_path);
     bool erased = false;
     std::string out = eraseSections(original.text(), section, &erased);

@@ -23,7 +23,9 @@ inline constexpr std::string_view BadValue = "Valeur incorrecte pour la clé \"%
 // The file is UTF-8 text handled as bytes: a rewrite changes only the lines it must,
 // every other line keeps every byte (line ends, a byte-order mark, invalid UTF-8).
 // Every rewrite replaces the file atomically. Reading never fails: a file that cannot
-// be read counts as missing.
+// be read counts as missing. Each change reads, changes and rewrites the file holding a
+// lock on its folder, so processes sharing a store never undo each other's changes: of
+// two writes to the same key, the later one wins.
 class TIniFile {
 public:
     // The file is not touched. A relative path is made absolute here.

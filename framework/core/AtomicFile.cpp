@@ -4,8 +4,11 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,7 +83,69 @@ struct TemporaryName {
     }
 };
 
+// ".<name>.tmp-<pid>-<random>": the writer's process is part of the name so a later
+// writer can tell a dead writer's leftover from a live writer's file.
+std::string temporaryPrefix(const std::string& target)
+{
+    return "." + baseNameOf(target) + ".tmp-";
+}
+
+bool processGone(const std::string& name, size_t prefixLength)
+{
+    const size_t dash = name.find('-', prefixLength);
+    if (dash == std::string::npos || dash == prefixLength)
+        return false;
+    pid_t pid = 0;
+    for (size_t i = prefixLength; i < dash; ++i) {
+        if (name[i] < '0' || name[i] > '9' || pid > 10000000)
+            return false;
+        pid = pid * 10 + (name[i] - '0');
+    }
+    return pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// Removes temporaries of dead writers of target. A live writer holds a lock on its
+// temporary, so a file whose lock can be taken and whose process is gone is garbage
+// (the lock guards against a process number seen from another namespace).
+void removeStaleTemporaries(const std::string& folder, const std::string& target)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    const std::string prefix = temporaryPrefix(target);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0 || !processGone(name, prefix.size()))
+            continue;
+        const std::string path = folder + "/" + name;
+        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (fd.get() >= 0 && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.c_str());
+    }
+    ::closedir(dir);
+}
+
 } // namespace
+
+FileLock::FileLock(const std::string& path)
+{
+    m_fd = ::open(directoryOf(ResolveSymlinks(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0)
+        return;
+    while (::flock(m_fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            ::close(m_fd);
+            m_fd = -1;
+            return;
+        }
+    }
+}
+
+FileLock::~FileLock()
+{
+    if (m_fd >= 0)
+        ::close(m_fd); // releases the lock
+}
 
 std::optional<std::string> ReadFileBytes(const std::string& path)
 {
@@ -144,7 +209,8 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes)
     std::mt19937 random(seed());
     int raw = -1;
     for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
-        temporary.path = folder + "/." + baseNameOf(target) + ".tmp-" + std::to_string(random() % 1000000000u);
+        temporary.path = folder + "/" + temporaryPrefix(target) + std::to_string(::getpid()) + "-" +
+                         std::to_string(random() % 1000000000u);
         raw = ::open(temporary.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (raw < 0 && errno != EEXIST) {
             const int error = errno;
@@ -157,6 +223,7 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes)
         fail(path, EEXIST);
     }
     FileDescriptor fd(raw);
+    (void)::flock(fd.get(), LOCK_EX); // marks the temporary as in use until closed
 
     if (!writeAll(fd.get(), bytes))
         fail(path, errno);
@@ -172,6 +239,7 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes)
     if (::rename(temporary.path.c_str(), target.c_str()) != 0)
         fail(path, errno);
     temporary.armed = false;
+    removeStaleTemporaries(folder, target);
 
     // The rename itself is durable only once the folder is flushed.
     FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -67,8 +67,12 @@ bool FakeClock::WaitFor(std::unique_lock<std::mutex>& lock, std::condition_varia
             result = true;
             break;
         }
-        if (Milliseconds() >= deadline)
-            break;
+        {
+            std::scoped_lock guard(m_mutex);
+            if (m_now >= deadline)
+                break;
+            ++m_looks;
+        }
         // Advance cannot reach this cv, so poll in short real steps.
         cv.wait_for(lock, std::chrono::milliseconds(1));
     }
@@ -88,6 +92,12 @@ int FakeClock::Waiters()
 {
     std::scoped_lock lock(m_mutex);
     return m_waiters;
+}
+
+uint64_t FakeClock::Looks()
+{
+    std::scoped_lock lock(m_mutex);
+    return m_looks;
 }
 
 std::optional<uint64_t> FakeClock::NextDeadline()

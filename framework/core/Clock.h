@@ -40,6 +40,9 @@ public:
     void Advance(uint64_t milliseconds);
     // Waiters currently blocked on this clock (for tests that step a sleeper).
     int Waiters();
+    // How often a waiter found its time not yet come and went on waiting; once this grows
+    // after an Advance, some waiter has judged the new time.
+    uint64_t Looks();
     // The earliest time a current waiter's time-out ends; nothing when every waiter
     // waits without limit or none waits.
     std::optional<uint64_t> NextDeadline();
@@ -54,6 +57,7 @@ private:
     uint64_t m_now = 0;
     std::multiset<uint64_t> m_deadlines;
     int m_waiters = 0;
+    uint64_t m_looks = 0;
     bool m_autoAdvance = false;
 };
 

@@ -79,6 +79,8 @@ void fillMenu(QMenu& menu, TMenuItem& items, std::vector<std::pair<QAction*, TMe
             menu.addSeparator();
         } else if (item->Count() > 0) {
             QMenu* sub = menu.addMenu(toQt(item->Caption()));
+            // A disabled item keeps its sub-items out of reach too.
+            sub->menuAction()->setEnabled(item->Enabled());
             fillMenu(*sub, *item, actions);
         } else {
             QAction* action = menu.addAction(toQt(item->Caption()));

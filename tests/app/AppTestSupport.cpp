@@ -37,16 +37,11 @@ void AddressBook::Start()
 
 void AddressBook::Command(const std::string& caption)
 {
-    TPopupMenu::SetOpenHook([caption] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(menu, nullptr);
-        for (QAction* a : menu->actions())
-            if (a->text().toStdString() == caption)
-                menu->setActiveAction(a);
-        QTest::keyClick(menu, Qt::Key_Return);
-    });
+    OpenedMenu menu;
+    ChooseWhenOpen(caption, &menu);
     ClickButton(*form->Ex3);
     TPopupMenu::SetOpenHook(nullptr);
+    EXPECT_TRUE(menu.opened) << "the menu did not open for \"" << caption << "\"";
     PumpEvents();
 }
 

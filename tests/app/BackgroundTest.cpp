@@ -13,13 +13,12 @@
 #include "gif/ImageList.h"
 #include "gif/Painter.h"
 #include "gif/SubImage.h"
+#include "tests/support/Golden.h"
 
 #include <QImage>
 #include <QWidget>
 
 namespace {
-
-const std::string kGolden = std::string(CARNELO_TEST_DATA) + "/golden/main-window.png";
 
 // Points of the picture that no control covers.
 const TPoint kPoints[] = {{2, 2}, {240, 4}, {470, 150}, {10, 270}, {300, 276}, {120, 75}, {460, 60}};
@@ -103,17 +102,5 @@ TEST_F(Background, TheWindowLooksAsItsReviewedPicture)
     QImage actual(shot->Width(), shot->Height(), QImage::Format_RGB32);
     for (int y = 0; y < shot->Height(); ++y)
         std::memcpy(actual.scanLine(y), shot->ScanLine(y), size_t(shot->Width()) * 4);
-    if (const char* update = std::getenv("CARNELO_UPDATE_GOLDEN"); update && std::string(update) == "1")
-        actual.save(QString::fromStdString(kGolden));
-    QImage expected(QString::fromStdString(kGolden));
-    ASSERT_FALSE(expected.isNull()) << kGolden;
-    expected = expected.convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(expected.size(), actual.size());
-    int differing = 0;
-    for (int y = 0; y < actual.height(); ++y)
-        for (int x = 0; x < actual.width(); ++x)
-            differing += (actual.pixel(x, y) & 0xFFFFFF) != (expected.pixel(x, y) & 0xFFFFFF);
-    if (differing > 0)
-        actual.save(QString::fromStdString(std::string(CARNELO_TEST_OUTPUT) + "/main-window.actual.png"));
-    EXPECT_EQ(differing, 0);
+    EXPECT_TRUE(MatchesGolden(actual, "main-window", CARNELO_TEST_OUTPUT));
 }

@@ -1,6 +1,5 @@
 // The main window's three buttons over its backdrop, flat, hot and pressed, compared
-// pixel for pixel with reviewed pictures. CARNELO_UPDATE_GOLDEN=1 rewrites the pictures
-// (review them before committing).
+// pixel for pixel with reviewed pictures.
 #include "controls/ExplorerButton.h"
 
 #include "framework/graphics/Bitmap.h"
@@ -8,6 +7,7 @@
 #include "framework/ui/ExtCtrls.h"
 #include "framework/ui/Forms.h"
 #include "framework/ui/Menus.h"
+#include "tests/support/Golden.h"
 #include "tests/support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,13 +17,11 @@
 #include <QImage>
 #include <QMenu>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
 namespace {
 
-const std::string kGoldenFolder = std::string(CARNELO_TEST_DATA) + "/golden/";
 constexpr int kMargin = 3;
 
 struct MainButton {
@@ -44,7 +42,7 @@ constexpr MainButton kButtons[] = {
 
 void loadBackdrop(TBitmap& bitmap)
 {
-    QImage image(QString::fromStdString(kGoldenFolder + "backdrop.png"));
+    QImage image(QString::fromStdString(GoldenPath("backdrop")));
     ASSERT_FALSE(image.isNull());
     image = image.convertToFormat(QImage::Format_RGB32);
     bitmap.SetSize(image.width(), image.height());
@@ -64,27 +62,6 @@ QImage snapshot(TForm& form, const TControl& control)
             out.setPixel(x, y, qRgb(GetRValue(c), GetGValue(c), GetBValue(c)));
         }
     return out;
-}
-
-// Pixels that differ from the reviewed picture; -1 when there is none to compare with.
-int differences(const QImage& actual, const std::string& name)
-{
-    const std::string golden = kGoldenFolder + name + ".png";
-    if (const char* update = std::getenv("CARNELO_UPDATE_GOLDEN"); update && std::string(update) == "1")
-        actual.save(QString::fromStdString(golden));
-    QImage expected(QString::fromStdString(golden));
-    if (expected.isNull())
-        return -1;
-    expected = expected.convertToFormat(QImage::Format_RGB32);
-    if (expected.size() != actual.size())
-        return actual.width() * actual.height();
-    int count = 0;
-    for (int y = 0; y < actual.height(); ++y)
-        for (int x = 0; x < actual.width(); ++x)
-            count += (actual.pixel(x, y) & 0xFFFFFF) != (expected.pixel(x, y) & 0xFFFFFF);
-    if (count > 0)
-        actual.save(QString::fromStdString(std::string(CARNELO_TEST_OUTPUT) + "/" + name + ".actual.png"));
-    return count;
 }
 
 class MainWindowButtons : public testing::Test {
@@ -150,12 +127,12 @@ TEST_F(MainWindowButtons, LookAsReviewedFlatHotAndPressed)
         const TPoint centre = CentreOf(button);
 
         MouseMove(*form, kAway);
-        EXPECT_EQ(differences(snapshot(*form, button), base + "-flat"), 0);
+        EXPECT_TRUE(MatchesGolden(snapshot(*form, button), base + "-flat", CARNELO_TEST_OUTPUT));
 
         MouseMove(*form, centre);
         PumpEvents();
         ASSERT_TRUE(button.MouseInside());
-        EXPECT_EQ(differences(snapshot(*form, button), base + "-hot"), 0);
+        EXPECT_TRUE(MatchesGolden(snapshot(*form, button), base + "-hot", CARNELO_TEST_OUTPUT));
 
         QImage pressed;
         bool menuWasOpen = false;
@@ -171,6 +148,24 @@ TEST_F(MainWindowButtons, LookAsReviewedFlatHotAndPressed)
         MouseRelease(*form, centre);
         TPopupMenu::SetOpenHook(nullptr);
         EXPECT_EQ(menuWasOpen, kButtons[i].dropsMenu);
-        EXPECT_EQ(differences(pressed, base + "-pressed"), 0);
+        EXPECT_TRUE(MatchesGolden(pressed, base + "-pressed", CARNELO_TEST_OUTPUT));
     }
+}
+
+TEST(Golden, AMissingPictureFailsAndCiRefusesToRedraw)
+{
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    const std::string name = "no-such-reviewed-picture";
+    EXPECT_FALSE(MatchesGolden(image, name, CARNELO_TEST_OUTPUT));
+    EXPECT_TRUE(QImage(QString::fromStdString(GoldenPath(name))).isNull()) << "nothing written";
+
+    setenv("CARNELO_UPDATE_GOLDEN", "1", 1);
+    setenv("CI", "true", 1);
+    const testing::AssertionResult underCi = MatchesGolden(image, name, CARNELO_TEST_OUTPUT);
+    unsetenv("CARNELO_UPDATE_GOLDEN");
+    unsetenv("CI");
+    EXPECT_FALSE(underCi);
+    EXPECT_NE(std::string(underCi.message()).find("refused under CI"), std::string::npos) << underCi.message();
+    EXPECT_TRUE(QImage(QString::fromStdString(GoldenPath(name))).isNull()) << "nothing written";
 }

@@ -126,19 +126,6 @@ void closeMenuWhenOpen(QPoint* openedAt, const std::function<void()>& whileOpen 
     });
 }
 
-void chooseWhenOpen(const QString& text)
-{
-    TPopupMenu::SetOpenHook([text] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(menu, nullptr);
-        for (QAction* a : menu->actions())
-            if (a->text() == text)
-                menu->setActiveAction(a);
-        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-        QApplication::sendEvent(menu, &enter);
-    });
-}
-
 } // namespace
 
 TEST_F(ExplorerButtonBehaviour, FollowsTheMouseThroughEveryState)
@@ -419,7 +406,7 @@ TEST_F(ExplorerButtonBehaviour, TheClickThatClosesTheMenuReachesNoControl)
 TEST_F(ExplorerButtonBehaviour, AChosenMenuCommandRunsOnce)
 {
     button->SetDropDownMenu(addMenu());
-    chooseWhenOpen("Exit");
+    ChooseWhenOpen("Exit");
     MouseMove(*form, CentreOf(*button));
     MousePress(*form, CentreOf(*button));
     MouseRelease(*form, CentreOf(*button));
@@ -432,7 +419,7 @@ TEST_F(ExplorerButtonBehaviour, AMenuCommandMayDestroyTheButtonThatDroppedTheMen
     TPopupMenu* menu = addMenu();
     menu->Items().Item(0)->OnClick = destroyButton();
     button->SetDropDownMenu(menu);
-    chooseWhenOpen("New");
+    ChooseWhenOpen("New");
     MouseMove(*form, {30, 30});
     MousePress(*form, {30, 30});
     MouseRelease(*form, {30, 30});
@@ -509,7 +496,7 @@ TEST_F(ExplorerButtonBehaviour, AMenuCommandMayDestroyTheButtonDuringTheAccelera
     TPopupMenu* menu = addMenu();
     menu->Items().Item(1)->OnClick = destroyButton();
     button->SetDropDownMenu(menu);
-    chooseWhenOpen("Exit");
+    ChooseWhenOpen("Exit");
     KeyClick(*form, Qt::Key_G, true, "g");
     PumpEvents();
     EXPECT_EQ(button, nullptr);

@@ -7,9 +7,15 @@
 #include <sstream>
 #include <stdexcept>
 
-TempDir::TempDir()
+TempDir::TempDir() : TempDir(std::string()) {}
+
+TempDir::TempDir(const std::string& parent)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "carnelo-test-XXXXXX").string();
+    std::error_code error;
+    const std::filesystem::path base = !parent.empty() && std::filesystem::is_directory(parent, error)
+                                           ? std::filesystem::path(parent)
+                                           : std::filesystem::temp_directory_path();
+    std::string pattern = (base / "carnelo-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
         throw std::runtime_error("cannot make a temporary folder");
     m_path = pattern;

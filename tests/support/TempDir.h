@@ -7,6 +7,8 @@
 class TempDir {
 public:
     TempDir();
+    // Under parent instead (falls back to the system's folder when parent is missing).
+    explicit TempDir(const std::string& parent);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

@@ -2,8 +2,13 @@
 
 #include "framework/ui/Application.h"
 #include "framework/ui/Forms.h"
+#include "framework/ui/Menus.h"
 
+#include <gtest/gtest.h>
+
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
 #include <QWidget>
@@ -115,4 +120,25 @@ void KeyClick(TForm& form, int qtKey, bool alt, const std::string& text)
     QKeyEvent release(QEvent::KeyRelease, qtKey, modifiers, QString::fromStdString(text));
     QApplication::sendEvent(target, &release);
     PumpEvents(1);
+}
+
+void ChooseWhenOpen(const std::string& caption, OpenedMenu* seen)
+{
+    TPopupMenu::SetOpenHook([caption, seen] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        if (seen)
+            *seen = {true, menu->pos().x(), menu->pos().y()};
+        QAction* found = nullptr;
+        for (QAction* a : menu->actions())
+            if (a->text().toStdString() == caption)
+                found = a;
+        if (!found || !found->isEnabled()) {
+            ADD_FAILURE() << "the menu has no " << (found ? "enabled " : "") << "command \"" << caption << "\"";
+            menu->close();
+            return;
+        }
+        menu->setActiveAction(found);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
 }

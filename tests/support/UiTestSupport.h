@@ -61,3 +61,13 @@ void MouseClick(TForm& form, TPoint at, bool right = false);
 TPoint CentreOf(const TControl& control);
 // A key press and release delivered to the window's focus widget.
 void KeyClick(TForm& form, int qtKey, bool alt = false, const std::string& text = {});
+
+// What the menu that opened next looked like to ChooseWhenOpen.
+struct OpenedMenu {
+    bool opened = false;
+    int x = 0, y = 0; // its top-left corner on the screen
+};
+
+// Once the next menu opens, chooses the enabled command with this caption with the Return
+// key, as a user does. When there is none the test fails and the menu closes unchosen.
+void ChooseWhenOpen(const std::string& caption, OpenedMenu* seen = nullptr);

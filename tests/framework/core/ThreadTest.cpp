@@ -10,8 +10,16 @@ namespace {
 // Runs a body given by the test.
 class LambdaThread : public TThread {
 public:
-    explicit LambdaThread(std::function<void(LambdaThread&)> body) : m_body(std::move(body)) {}
-    ~LambdaThread() override { StopBody(); }
+    explicit LambdaThread(std::function<void(LambdaThread&)> body, std::atomic<bool>* destroyed = nullptr)
+        : m_body(std::move(body)), m_destroyed(destroyed)
+    {
+    }
+    ~LambdaThread() override
+    {
+        StopBody();
+        if (m_destroyed)
+            *m_destroyed = true;
+    }
     using TThread::Synchronize;
     bool Stopping() const { return Terminated(); }
 
@@ -20,6 +28,7 @@ protected:
 
 private:
     std::function<void(LambdaThread&)> m_body;
+    std::atomic<bool>* m_destroyed;
 };
 
 } // namespace
@@ -111,21 +120,23 @@ TEST(Thread, AbandonCancelsQueuedCallsAndReleasesTheBody)
     std::atomic<bool> queued{false};
     std::atomic<bool> returned{false};
     std::atomic<bool> result{true};
+    std::atomic<bool> destroyed{false};
     auto thread = MakeThread<LambdaThread>(false, [&](LambdaThread& self) {
         queued = true;
         result = self.Synchronize([&] { ran = true; });
         returned = true;
-    });
-    while (!queued)
+    }, &destroyed);
+    while (!queued || PendingSynchronizeCalls() == 0)
         YieldThread();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // let the call reach the queue
     TThread::Abandon(std::move(thread));
     while (!returned)
         YieldThread();
     CheckSynchronize();
     EXPECT_FALSE(ran);
     EXPECT_FALSE(result);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the thread frees itself
+    EXPECT_EQ(PendingSynchronizeCalls(), 0);
+    while (!destroyed) // the abandoned thread frees itself
+        YieldThread();
 }
 
 TEST(Thread, PriorityCanChangeWhileRunning)
@@ -158,8 +169,12 @@ TEST(Event, TimedWaitEndsWhenTheFakeClockPassesTheTimeOut)
     while (clock.Waiters() == 0)
         YieldThread();
     clock.Advance(499);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // One look at the time after the advance: the waiter has seen 499 ms and waits on.
+    const uint64_t looks = clock.Looks();
+    while (clock.Looks() == looks && result == -1)
+        YieldThread();
     EXPECT_EQ(result, -1);
+    EXPECT_EQ(clock.Waiters(), 1);
     clock.Advance(1);
     waiter.join();
     EXPECT_EQ(result, 1);
