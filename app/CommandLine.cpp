@@ -25,7 +25,7 @@ template <size_t N> bool contains(const std::array<std::string_view, N>& names, 
 
 } // namespace
 
-CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
+CommandLine parseCommandLine(const std::vector<std::string>& arguments)
 {
     CommandLine result;
     for (size_t i = 0; i < arguments.size(); ++i) {
@@ -54,19 +54,19 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
     return result;
 }
 
-std::string VersionText()
+std::string versionText()
 {
     return std::string("carnelo ") + CARNELO_VERSION + "\n";
 }
 
-std::string UsageText()
+std::string usageText()
 {
     return "Usage: carnelo [--help | --version] [toolkit options: -platform NAME, -style NAME, -display DISPLAY ...]\n";
 }
 
-std::string HelpText(const std::string& storePath)
+std::string helpText(const std::string& storePath)
 {
-    return UsageText() +
+    return usageText() +
            "\n"
            "Carnelo, an address book. It opens its one window; every command is in its File menu.\n"
            "\n"

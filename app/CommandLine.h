@@ -13,8 +13,8 @@ struct CommandLine {
 };
 
 // arguments: without the program's name.
-CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
-std::string VersionText();
-std::string HelpText(const std::string& storePath);
-std::string UsageText();
+std::string versionText();
+std::string helpText(const std::string& storePath);
+std::string usageText();

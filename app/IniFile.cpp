@@ -347,7 +347,7 @@ void TIniFile::ReplaceSection(const std::string& sectionName,
 void TIniFile::write(const std::string& content) const
 {
     if (m_makeFolder)
-        MakePrivateFolder(ExtractFilePath(m_path));
+        makePrivateFolder(ExtractFilePath(m_path));
     try {
         WriteFileAtomically(m_path, content);
     } catch (const EFCreateError&) {

@@ -36,14 +36,14 @@ std::string environment(const char* name)
 
 } // namespace
 
-bool IsPortableStoreFolder(const StoreLocationFacts& facts)
+bool isPortableStoreFolder(const StoreLocationFacts& facts)
 {
     return facts.storeBesideProgram || (facts.programFolderWritable && !isSystemFolder(facts.programFolder));
 }
 
-std::string StoreFolderFor(const StoreLocationFacts& facts)
+std::string storeFolderFor(const StoreLocationFacts& facts)
 {
-    if (IsPortableStoreFolder(facts))
+    if (isPortableStoreFolder(facts))
         return facts.programFolder;
     // A relative value is to be ignored, as for every base folder of that convention.
     if (!facts.xdgDataHome.empty() && facts.xdgDataHome.front() == '/')
@@ -51,7 +51,7 @@ std::string StoreFolderFor(const StoreLocationFacts& facts)
     return withSeparator(facts.home.empty() ? std::string("/") : facts.home) + ".local/share/carnelo/";
 }
 
-StoreLocationFacts CurrentStoreLocationFacts()
+StoreLocationFacts currentStoreLocationFacts()
 {
     StoreLocationFacts facts;
     facts.programFolder = ExtractFilePath(ExecutablePath());
@@ -62,7 +62,7 @@ StoreLocationFacts CurrentStoreLocationFacts()
     return facts;
 }
 
-bool MakePrivateFolder(const std::string& folder)
+bool makePrivateFolder(const std::string& folder)
 {
     struct stat info {};
     if (folder.empty() || ::stat(folder.c_str(), &info) == 0)
@@ -71,7 +71,7 @@ bool MakePrivateFolder(const std::string& folder)
     while (trimmed.size() > 1 && trimmed.back() == '/')
         trimmed.pop_back();
     const size_t slash = trimmed.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !MakePrivateFolder(trimmed.substr(0, slash)))
+    if (slash != std::string::npos && slash > 0 && !makePrivateFolder(trimmed.substr(0, slash)))
         return false;
     // Another process may make it between the check and here.
     return ::mkdir(trimmed.c_str(), 0700) == 0 || errno == EEXIST;

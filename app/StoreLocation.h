@@ -15,12 +15,12 @@ struct StoreLocationFacts {
 };
 
 // The folder of the store, with its final separator.
-std::string StoreFolderFor(const StoreLocationFacts& facts);
+std::string storeFolderFor(const StoreLocationFacts& facts);
 // The facts of this process: its executable, its environment, the file system.
-StoreLocationFacts CurrentStoreLocationFacts();
+StoreLocationFacts currentStoreLocationFacts();
 // Whether the store folder is the portable one beside the program.
-bool IsPortableStoreFolder(const StoreLocationFacts& facts);
+bool isPortableStoreFolder(const StoreLocationFacts& facts);
 
 // Makes the folder and its missing parents, each new one with mode 0700, as the user's
 // data folders should be. True when the folder exists afterwards.
-bool MakePrivateFolder(const std::string& folder);
+bool makePrivateFolder(const std::string& folder);

@@ -107,7 +107,7 @@ std::string g_storeFolder;
 
 std::string StoreFolder()
 {
-    return g_storeFolder.empty() ? StoreFolderFor(CurrentStoreLocationFacts()) : g_storeFolder;
+    return g_storeFolder.empty() ? storeFolderFor(currentStoreLocationFacts()) : g_storeFolder;
 }
 
 void SetStoreFolder(const std::string& folder)

@@ -29,7 +29,7 @@ TEST(CommandLine, OnlyHelpVersionAndTheToolkitsOptions)
         {{"x", "--version"}, A::Version, ""},
     };
     for (const Case& c : cases) {
-        const CommandLine line = ParseCommandLine(c.arguments);
+        const CommandLine line = parseCommandLine(c.arguments);
         const std::string shown = c.arguments.empty() ? "(none)" : c.arguments.front();
         EXPECT_EQ(line.action, c.action) << shown;
         EXPECT_EQ(line.badArgument, c.badArgument) << shown;
@@ -38,8 +38,8 @@ TEST(CommandLine, OnlyHelpVersionAndTheToolkitsOptions)
 
 TEST(CommandLine, TextsNameTheVersionAndTheStore)
 {
-    EXPECT_EQ(VersionText(), std::string("carnelo ") + CARNELO_VERSION + "\n");
-    EXPECT_NE(HelpText("/home/a/.local/share/carnelo/Data.sys").find("kept in: /home/a/.local/share/carnelo/Data.sys\n"),
+    EXPECT_EQ(versionText(), std::string("carnelo ") + CARNELO_VERSION + "\n");
+    EXPECT_NE(helpText("/home/a/.local/share/carnelo/Data.sys").find("kept in: /home/a/.local/share/carnelo/Data.sys\n"),
               std::string::npos);
 }
 

@@ -31,23 +31,23 @@ TEST(StoreLocation, PortableBesideTheProgramElseTheUsersDataFolder)
         {"nor under /opt", {"/opt/carnelo/", false, true, "", "/root"}, "/root/.local/share/carnelo/"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(StoreFolderFor(c.facts), c.folder) << c.what;
+        EXPECT_EQ(storeFolderFor(c.facts), c.folder) << c.what;
 }
 
 TEST(StoreLocation, FoldersAreMadePrivateWithTheirParents)
 {
     TempDir dir;
     const std::string folder = dir.File("share/carnelo/");
-    ASSERT_TRUE(MakePrivateFolder(folder));
+    ASSERT_TRUE(makePrivateFolder(folder));
     for (const std::string& made : {dir.File("share"), dir.File("share/carnelo")}) {
         struct stat info {};
         ASSERT_EQ(::stat(made.c_str(), &info), 0) << made;
         EXPECT_EQ(info.st_mode & 0777, 0700u) << made;
     }
-    EXPECT_TRUE(MakePrivateFolder(folder)) << "an existing folder is fine";
+    EXPECT_TRUE(makePrivateFolder(folder)) << "an existing folder is fine";
     WriteText(dir.File("file"), "x");
-    EXPECT_FALSE(MakePrivateFolder(dir.File("file")));
-    EXPECT_FALSE(MakePrivateFolder(dir.File("file/below")));
+    EXPECT_FALSE(makePrivateFolder(dir.File("file")));
+    EXPECT_FALSE(makePrivateFolder(dir.File("file/below")));
 }
 
 TEST(StoreLocation, TheFirstSaveMakesTheStoreFolder)
