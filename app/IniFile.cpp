@@ -1,7 +1,9 @@
 #include "app/IniFile.h"
+#include "app/StoreLocation.h"
 
 #include "framework/core/AtomicFile.h"
 #include "framework/core/Strings.h"
+#include "framework/core/System.h"
 #include "framework/core/TextCompare.h"
 
 #include <algorithm>
@@ -347,6 +349,8 @@ void TIniFile::ReplaceSection(const std::string& sectionName,
 
 void TIniFile::write(const std::string& content) const
 {
+    if (m_makeFolder)
+        makePrivateFolder(ExtractFilePath(m_path));
     try {
         WriteFileAtomically(m_path, content);
     } catch (const EFCreateError&) {

@@ -32,6 +32,8 @@ public:
     explicit TIniFile(std::string path);
 
     const std::string& FileName() const { return m_path; }
+    // When set, a write first makes the file's missing folders, private to the user.
+    void SetMakeFolder(bool make) { m_makeFolder = make; }
 
     // Clears names, then adds the section's key names in file order, trimmed. Only keys
     // that PutEntry accepts are listed, so every listed name can be written back.
@@ -61,4 +63,5 @@ private:
     void write(const std::string& content) const;
 
     std::string m_path;
+    bool m_makeFolder = false;
 };

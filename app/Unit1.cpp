@@ -2,6 +2,7 @@
 
 #include "app/IniFile.h"
 #include "app/Resources.h"
+#include "app/StoreLocation.h"
 #include "app/Unit2.h"
 #include "controls/ExplorerButton.h"
 #include "framework/core/Stream.h"
@@ -106,7 +107,7 @@ std::string g_storeFolder;
 
 std::string StoreFolder()
 {
-    return g_storeFolder.empty() ? ExtractFilePath(ExecutablePath()) : g_storeFolder;
+    return g_storeFolder.empty() ? storeFolderFor(currentStoreLocationFacts()) : g_storeFolder;
 }
 
 void SetStoreFolder(const std::string& folder)
@@ -257,6 +258,7 @@ void TForm1::FormCreate(TObject*)
     SetHeight(Im->Height());
     SetWidth(Im->Width());
     m_store = std::make_unique<TIniFile>(StoreFolder() + "Data.sys");
+    m_store->SetMakeFolder(true);
     m_store->ReadKeyNames("items", Cm->Items());
 }
 

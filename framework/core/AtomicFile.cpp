@@ -228,7 +228,8 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes)
     if (!writeAll(fd.get(), bytes))
         fail(path, errno);
     if (exists) {
-        (void)::fchown(fd.get(), old.st_uid, old.st_gid); // only root may; others keep their own
+        // Only root may; others keep their own. (A cast to void does not silence fortified builds.)
+        [[maybe_unused]] const int given = ::fchown(fd.get(), old.st_uid, old.st_gid);
         if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
             fail(path, errno);
     }

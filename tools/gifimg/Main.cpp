@@ -40,6 +40,10 @@ int main(int argc, char** argv)
         std::fputs(Usage, stdout);
         return gifimg::ExitOk;
     }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::fputs("gifimg " CARNELO_VERSION "\n", stdout);
+        return gifimg::ExitOk;
+    }
     QStringList arguments;
     for (int i = 2; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
