@@ -316,16 +316,14 @@ LzwStop LzwDecoder::decodeExact(uint8_t* out, int64_t& pos, int64_t count)
 
 // The fast path.
 
-inline void LzwDecoder::writeString(uint8_t* to, int code, int length) const
+inline void LzwDecoder::writeString(uint8_t* to, uint64_t last, int skip, int length) const
 {
-    const uint64_t* const tail = m_table.tail;
-    const uint16_t* const skip = m_table.skip;
     uint8_t* at = to + length - (((length - 1) & (ChunkBytes - 1)) + 1);
-    std::memcpy(at, &tail[code], ChunkBytes);
+    std::memcpy(at, &last, ChunkBytes);
     while (at > to) {
-        code = skip[code];
         at -= ChunkBytes;
-        std::memcpy(at, &tail[code], ChunkBytes);
+        std::memcpy(at, &m_table.tail[skip], ChunkBytes);
+        skip = m_table.skip[skip];
     }
 }
 
@@ -377,13 +375,38 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
         m_state = State::Exact;
     };
 
+    // The previous string, kept in registers: every code defines an entry from it.
+    int prevLength = t.length[oldCode];
+    uint64_t prevTail = t.tail[oldCode];
+    int prevSkip = t.skip[oldCode];
     while (p < count) {
         int code;
-        if (!fetch(codeSize, code)) {
+        if (!fetch(codeSize, code)) [[unlikely]] {
             store();
             return LzwStop::DataEnded;
         }
-        if (code == clearCode) {
+        int first;
+        int length;
+        uint64_t tail;
+        int skip;
+        if (code < clearCode) {
+            first = code;
+            length = 1;
+            tail = static_cast<uint64_t>(code);
+            skip = 0;
+        } else if (code > endCode && code < nextCode) {
+            first = t.first[code];
+            length = t.length[code];
+            tail = t.tail[code];
+            skip = t.skip[code];
+        } else if (code == nextCode) {
+            // The string not yet in the table: the previous one plus its own first
+            // byte, defined below like any other.
+            first = firstByte;
+            length = 0;
+            tail = 0;
+            skip = 0;
+        } else if (code == clearCode) {
             codeSize = m_minCodeSize + 1;
             codeLimit = 2 * clearCode;
             nextCode = clearCode + 2;
@@ -406,23 +429,14 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
                 toExact();
                 return std::nullopt;
             }
+            prevLength = 1;
+            prevTail = static_cast<uint64_t>(code);
+            prevSkip = 0;
             continue;
-        }
-        if (code == endCode) {
+        } else if (code == endCode) {
             store();
             endData();
             return LzwStop::EndCode;
-        }
-
-        int first;
-        if (code < clearCode) {
-            first = code;
-        } else if (code < nextCode) {
-            first = t.first[code];
-        } else if (code == nextCode) {
-            // The string not yet in the table: the previous one plus its own first
-            // byte. It is defined below before it is written.
-            first = firstByte;
         } else {
             toExact();
             if (const std::optional<int> value = processCode(static_cast<uint32_t>(code)))
@@ -431,19 +445,27 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
         }
 
         if (nextCode < TableSize) {
-            const int oldLength = t.length[oldCode];
-            const int used = ((oldLength - 1) & (ChunkBytes - 1)) + 1;
+            const int used = ((prevLength - 1) & (ChunkBytes - 1)) + 1;
+            uint64_t newTail;
+            int newSkip;
             if (used == ChunkBytes) {
-                t.tail[nextCode] = static_cast<uint8_t>(first);
-                t.skip[nextCode] = static_cast<uint16_t>(oldCode);
+                newTail = static_cast<uint8_t>(first);
+                newSkip = oldCode;
             } else {
-                t.tail[nextCode] = t.tail[oldCode] | (uint64_t(static_cast<uint8_t>(first)) << (8 * used));
-                t.skip[nextCode] = t.skip[oldCode];
+                newTail = prevTail | (uint64_t(static_cast<uint8_t>(first)) << (8 * used));
+                newSkip = prevSkip;
             }
-            t.length[nextCode] = static_cast<uint16_t>(oldLength + 1);
-            t.first[nextCode] = t.first[oldCode];
+            t.tail[nextCode] = newTail;
+            t.skip[nextCode] = static_cast<uint16_t>(newSkip);
+            t.length[nextCode] = static_cast<uint16_t>(prevLength + 1);
+            t.first[nextCode] = static_cast<uint8_t>(firstByte);
             t.prefix[nextCode] = static_cast<uint16_t>(oldCode);
             t.suffix[nextCode] = static_cast<uint16_t>(first);
+            if (code == nextCode) {
+                length = prevLength + 1;
+                tail = newTail;
+                skip = newSkip;
+            }
             ++nextCode;
             if (nextCode >= codeLimit && codeLimit < TableSize) {
                 codeLimit *= 2;
@@ -453,25 +475,22 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
 
         const int64_t room = count - p;
         uint8_t* const to = out + p;
-        int length = 1;
-        if (code < clearCode) {
-            *to = static_cast<uint8_t>(code);
+        if (length + Overrun <= room) [[likely]] {
+            writeString(to, tail, skip, length);
         } else {
-            length = t.length[code];
-            if (length + Overrun <= room) [[likely]] {
-                writeString(to, code, length);
-            } else {
-                // Near the end of the buffer: whole in the scratch, then what fits; the
-                // rest waits on the stack for the next call, last byte deepest.
-                writeString(t.scratch, code, length);
-                const int fits = static_cast<int>(std::min<int64_t>(length, room));
-                std::memcpy(to, t.scratch, static_cast<size_t>(fits));
-                for (int i = length - 1; i >= fits; --i)
-                    m_table.stack[m_stackTop++] = t.scratch[i];
-            }
+            // Near the end of the buffer: whole in the scratch, then what fits; the
+            // rest waits on the stack for the next call, last byte deepest.
+            writeString(t.scratch, tail, skip, length);
+            const int fits = static_cast<int>(std::min<int64_t>(length, room));
+            std::memcpy(to, t.scratch, static_cast<size_t>(fits));
+            for (int i = length - 1; i >= fits; --i)
+                m_table.stack[m_stackTop++] = t.scratch[i];
         }
         oldCode = code;
         firstByte = first;
+        prevLength = length;
+        prevTail = tail;
+        prevSkip = skip;
         p += std::min<int64_t>(length, room);
     }
     store();

@@ -86,7 +86,8 @@ private:
 
     // The fast path; nullopt when it hands over to the exact one.
     std::optional<LzwStop> decodeFast(uint8_t* out, int64_t& pos, int64_t count);
-    void writeString(uint8_t* to, int code, int length) const;
+    // A string of length bytes: its last word, and the entry holding the words before.
+    void writeString(uint8_t* to, uint64_t last, int skip, int length) const;
 
     TStream& m_stream;
     WarningSink m_sink;

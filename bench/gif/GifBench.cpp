@@ -161,6 +161,8 @@ struct Result {
 };
 
 bool LoadOnly = false;
+// For a profiler: only our loads, this many of each file, no timing.
+int ProfileLoads = 0;
 
 void print(const Result& r)
 {
@@ -207,6 +209,8 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "--load-only")
             LoadOnly = true;
+        else if (arg == "--profile" && i + 1 < argc)
+            ProfileLoads = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--rounds" && i + 1 < argc)
             Rounds = std::max(1, std::atoi(argv[++i]));
         else
@@ -244,6 +248,14 @@ int main(int argc, char** argv)
     for (const fs::path& path : files) {
         std::ifstream in(path, std::ios::binary);
         const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (ProfileLoads > 0) {
+            for (int i = 0; i < ProfileLoads; ++i) {
+                TGIFImage loaded;
+                TReadOnlyMemoryStream stream(bytes.data(), bytes.size());
+                loaded.LoadFromStream(stream);
+            }
+            continue;
+        }
         MemoryReader reader;
         GifFileType* slurped = giflibLoad(bytes, reader);
         if (!slurped)
@@ -307,6 +319,8 @@ int main(int argc, char** argv)
         total.rleBytes += r.rleBytes;
         results.push_back(r);
     }
+    if (ProfileLoads > 0)
+        return 0;
     std::printf("\n");
     print(total);
     std::vector<double> loadRatios, saveRatios;
