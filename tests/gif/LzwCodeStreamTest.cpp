@@ -3,6 +3,7 @@
 
 #include "framework/core/Stream.h"
 #include "gif/LzwDecoder.h"
+#include "tests/support/ByteBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -149,6 +150,38 @@ TEST(LzwCodeStream, ExtraStepMeetsTheEndCodeAndLeavesTheStreamAfterTheData)
     decoder.skipRest();
     EXPECT_EQ(stream.Position(), static_cast<int64_t>(data.size() - 2));
     EXPECT_TRUE(warnings.empty());
+}
+
+} // namespace
+
+namespace {
+
+// A 3 x 9 interlaced frame whose data ends (with its end code) after arrival rows 0, 8
+// and 4: those rows hold the data in arrival order, every other row the fill value.
+TEST(FrameReading, EarlyEndOfAnInterlacedFrameKeepsArrivedRowsAndFillsTheRest)
+{
+    const Bytes rows[3] = {{1, 1, 1}, {2, 2, 2}, {1, 2, 1}};
+    LzwCodes codes(2);
+    codes.add(4);
+    for (const Bytes& row : rows)
+        for (uint8_t value : row)
+            codes.add(value);
+    codes.add(5);
+    for (int transparent : {-1, 3}) {
+        SCOPED_TRACE(transparent);
+        ByteBuilder b = gifHeader(3, 9, 4);
+        if (transparent >= 0)
+            b.raw(ByteBuilder{0x21, 0xF9, 4, 0x01, 0, 0, uint8_t(transparent), 0}.bytes());
+        b.raw(imageDescriptor(0, 0, 3, 9, 0x40).bytes()).raw(codes.imageData()).u8(0x3B);
+        Loaded loaded = loadGif(b.bytes());
+        ASSERT_EQ(loaded.error, "");
+        const uint8_t fill = transparent >= 0 ? uint8_t(transparent) : 0;
+        Bytes expected(27, fill);
+        const int arrivedAt[3] = {0, 8, 4};
+        for (int k = 0; k < 3; ++k)
+            std::copy(rows[k].begin(), rows[k].end(), expected.begin() + arrivedAt[k] * 3);
+        EXPECT_EQ(pixelsOf(*loaded.image, 0), expected);
+    }
 }
 
 } // namespace
