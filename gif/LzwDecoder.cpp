@@ -39,14 +39,14 @@ struct LzwFailure {
 } // namespace
 
 // One layout for both paths: the exact one walks prefix and suffix, the fast one
-// writes tail words along skip links, knowing length and first byte up front.
+// writes tail words along skip links, knowing the length up front. The fast path
+// leaves suffix alone: the exact one takes it from the tail words when it takes over.
 struct LzwTable {
     uint64_t tail[TableSize];
     uint16_t length[TableSize];
     uint16_t skip[TableSize];
     uint16_t prefix[TableSize];
     uint16_t suffix[TableSize];
-    uint8_t first[TableSize];
     int32_t stack[StackSize];
     // A string that does not fit goes here first, with room for the overrun.
     uint8_t scratch[TableSize + ChunkBytes];
@@ -86,7 +86,6 @@ LzwDecoder::LzwDecoder(TStream& stream, int minCodeSize, WarningSink sink)
         m_table.tail[c] = static_cast<uint64_t>(c);
         m_table.length[c] = 1;
         m_table.skip[c] = 0;
-        m_table.first[c] = static_cast<uint8_t>(c);
         m_table.prefix[c] = 0;
         m_table.suffix[c] = static_cast<uint16_t>(c);
     }
@@ -207,6 +206,10 @@ void LzwDecoder::prepareExact()
     }
     for (int c = roots; c < std::min(m_clearCode + 2, TableSize); ++c)
         m_table.prefix[c] = m_table.suffix[c] = 0;
+    for (int c = roots + 2; c < std::min(m_nextCode, TableSize); ++c) {
+        const int last = (m_table.length[c] - 1) & (ChunkBytes - 1);
+        m_table.suffix[c] = static_cast<uint8_t>(m_table.tail[c] >> (8 * last));
+    }
     for (int c = std::max(m_nextCode, roots); c < TableSize; ++c)
         m_table.prefix[c] = m_table.suffix[c] = 0;
 }
@@ -385,24 +388,21 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
             store();
             return LzwStop::DataEnded;
         }
-        int first;
         int length;
         uint64_t tail;
         int skip;
+        const bool notYetDefined = code == nextCode;
         if (code < clearCode) {
-            first = code;
             length = 1;
             tail = static_cast<uint64_t>(code);
             skip = 0;
         } else if (code > endCode && code < nextCode) {
-            first = t.first[code];
             length = t.length[code];
             tail = t.tail[code];
             skip = t.skip[code];
-        } else if (code == nextCode) {
+        } else if (notYetDefined) {
             // The string not yet in the table: the previous one plus its own first
-            // byte, defined below like any other.
-            first = firstByte;
+            // byte, defined below before it is written.
             length = 0;
             tail = 0;
             skip = 0;
@@ -444,6 +444,25 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
             return std::nullopt;
         }
 
+        const int64_t room = count - p;
+        uint8_t* const to = out + p;
+        // Writes the string and gives its first byte.
+        auto emit = [&]() -> int {
+            if (length + Overrun <= room) [[likely]] {
+                writeString(to, tail, skip, length);
+                return *to;
+            }
+            // Near the end of the buffer: whole in the scratch, then what fits; the
+            // rest waits on the stack for the next call, last byte deepest.
+            writeString(t.scratch, tail, skip, length);
+            const int fits = static_cast<int>(std::min<int64_t>(length, room));
+            std::memcpy(to, t.scratch, static_cast<size_t>(fits));
+            for (int i = length - 1; i >= fits; --i)
+                m_table.stack[m_stackTop++] = t.scratch[i];
+            return t.scratch[0];
+        };
+        const int first = notYetDefined ? firstByte : emit();
+
         if (nextCode < TableSize) {
             const int used = ((prevLength - 1) & (ChunkBytes - 1)) + 1;
             uint64_t newTail;
@@ -458,10 +477,8 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
             t.tail[nextCode] = newTail;
             t.skip[nextCode] = static_cast<uint16_t>(newSkip);
             t.length[nextCode] = static_cast<uint16_t>(prevLength + 1);
-            t.first[nextCode] = static_cast<uint8_t>(firstByte);
             t.prefix[nextCode] = static_cast<uint16_t>(oldCode);
-            t.suffix[nextCode] = static_cast<uint16_t>(first);
-            if (code == nextCode) {
+            if (notYetDefined) {
                 length = prevLength + 1;
                 tail = newTail;
                 skip = newSkip;
@@ -472,20 +489,8 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
                 ++codeSize;
             }
         }
-
-        const int64_t room = count - p;
-        uint8_t* const to = out + p;
-        if (length + Overrun <= room) [[likely]] {
-            writeString(to, tail, skip, length);
-        } else {
-            // Near the end of the buffer: whole in the scratch, then what fits; the
-            // rest waits on the stack for the next call, last byte deepest.
-            writeString(t.scratch, tail, skip, length);
-            const int fits = static_cast<int>(std::min<int64_t>(length, room));
-            std::memcpy(to, t.scratch, static_cast<size_t>(fits));
-            for (int i = length - 1; i >= fits; --i)
-                m_table.stack[m_stackTop++] = t.scratch[i];
-        }
+        if (notYetDefined)
+            emit();
         oldCode = code;
         firstByte = first;
         prevLength = length;
