@@ -1,124 +1,101 @@
 #include "gif/LzwDecoder.h"
 
 #include "framework/core/Stream.h"
-#include "gif/Extensions.h"
-#include "gif/GIFException.h"
 #include "gif/StreamHelpers.h"
-#include "gif/SubImage.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
-#include <exception>
-#include <new>
+#include <memory>
 
 namespace {
 
-constexpr int TableSize = 4096;
-constexpr int StackSize = 8192;
-// What a decoding step returns instead of a pixel.
-constexpr int NoMoreData = -1;
-constexpr int EndCodeMet = -2;
+// Codes are at most 12 bits wide, so a table holds 4096 entries.
+constexpr int MaxCodeWidth = 12;
+constexpr int TableSize = 1 << MaxCodeWidth;
+// The exact path's stack: a sound string is shorter than the table, so only a table
+// whose chains loop fills it.
+constexpr int StackSize = 2 * TableSize;
+// Beyond 24 bits no code can equal the clear code: it only has to stay out of reach.
+constexpr int MaxClearCodeBits = 25;
+// The fast path serves the code sizes the format allows; others go the exact way.
+constexpr int MinFastCodeSize = 2;
+constexpr int MaxFastCodeSize = 8;
+// A string is stored as its last one to eight bytes in one word, and a link to the
+// entry holding the bytes before them: a whole multiple of eight.
+constexpr int ChunkBytes = 8;
+constexpr int Overrun = ChunkBytes - 1;
+// A sub-block too short for this many bits is followed by the next one, not padded.
+constexpr int MaxSplitCodeWidth = 16;
+// getCode reads at most three bytes from this start.
+constexpr int MaxStartIndex = 257;
 
-struct Tables {
-    // The string table as the step-by-step decoder keeps it: a code's string is the
-    // string of its prefix followed by its suffix.
+static_assert(std::endian::native == std::endian::little, "strings are stored as little-endian words");
+
+struct LzwFailure {
+    LzwStop stop;
+};
+
+} // namespace
+
+// One layout for both paths: the exact one walks prefix and suffix, the fast one
+// writes tail words along skip links, knowing the length up front. The fast path
+// leaves suffix alone: the exact one takes it from the tail words when it takes over.
+struct LzwTable {
+    uint64_t tail[TableSize];
+    uint16_t length[TableSize];
+    uint16_t skip[TableSize];
     uint16_t prefix[TableSize];
     uint16_t suffix[TableSize];
-    // Where a code's string was last written in the output, and its length: every
-    // string is an earlier stretch of the output, so codes decode by copying it.
-    uint32_t offset[TableSize];
-    uint16_t length[TableSize];
     int32_t stack[StackSize];
+    // A string that does not fit goes here first, with room for the overrun.
+    uint8_t scratch[TableSize + ChunkBytes];
 };
 
-// Copies 16 bytes through a register: the source may run into the destination, whose
-// bytes beyond the string are garbage that later strings overwrite.
-inline void copy16(uint8_t* to, const uint8_t* from)
+namespace {
+
+// One table per thread, handed to one decoder at a time: the frames of a load, and of
+// every later load, reuse it. A decoder started while another runs on the same thread
+// (a warning handler that loads an image) gets one of its own.
+thread_local std::unique_ptr<LzwTable> SpareTable;
+
+LzwTable& takeTable()
 {
-    uint8_t block[16];
-    std::memcpy(block, from, 16);
-    std::memcpy(to, block, 16);
+    if (!SpareTable)
+        return *new LzwTable;
+    return *SpareTable.release();
 }
 
-struct FastResult;
+} // namespace
 
-class LzwDecoder {
-public:
-    LzwDecoder(TGIFSubImage& frame, TStream& stream, int minCodeSize);
-
-    // Decodes up to count pixels into out in arrival order; pixels not reached keep
-    // their value.
-    void fill(uint8_t* out, int64_t count, uint8_t fillValue);
-    // The one step the reader takes after the pixels: it meets the end code of a
-    // well-formed stream.
-    void extraStep();
-    // When codes are left over after the pixels, the rest of the data is skipped so
-    // that the next block is read where it starts.
-    void skipRest();
-
-private:
-    FastResult fillFast(uint8_t* out, int64_t count);
-    int64_t fillSlow(uint8_t* out, int64_t pos, int64_t count);
-    void enterSlowMode();
-    void resetTable();
-    int getCode(int width);
-    int refill(int width);
-    int decodePixel();
-    int processCode(int code);
-    int endData();
-    void push(int value);
-    void skipSubBlocks();
-    int readByte();
-    void warn(std::string_view message) { m_frame.Warn(1, std::string(message)); }
-
-    TGIFSubImage& m_frame;
-    TStream& m_stream;
-    int64_t m_streamPos;
-    int64_t m_streamSize;
-
-    int m_minCodeSize;
-    int m_codeSize;
-    int m_clearCode;
-    int m_endCode;
-    int m_nextCode;
-    int m_maxCodeSize;
-    int m_firstCode = 0;
-    int m_oldCode = 0;
-
-    // Bytes 0 and 1 carry the last two bytes of the previous sub-block, 2 to 256 the
-    // current one; the rest stay zero so that a whole word can always be fetched.
-    alignas(8) uint8_t m_buffer[264] = {};
-    int m_curBit = 0;
-    int m_lastBit = 0;
-    int m_lastByte = 2;
-    bool m_fresh = true;
-    bool m_done = false;
-    // An end code was met and the data skipped through its terminator.
-    bool m_ended = false;
-
-    // Fast mode copies whole strings; slow mode hands out one byte per step from the
-    // stack, exactly as the table dictates, and takes over for good when codes stop
-    // making sense (a code beyond the next free one, a first code that is no pixel).
-    bool m_slow = false;
-    // Bytes of the last string that did not fit in the frame: what the slow mode would
-    // still hold on its stack.
-    int64_t m_pending = 0;
-    int m_stackTop = 0;
-    std::unique_ptr<Tables> m_tables;
-};
-
-LzwDecoder::LzwDecoder(TGIFSubImage& frame, TStream& stream, int minCodeSize)
-    : m_frame(frame), m_stream(stream), m_streamPos(stream.Position()), m_streamSize(stream.Size()),
-      m_minCodeSize(minCodeSize), m_tables(new Tables)
+LzwDecoder::LzwDecoder(TStream& stream, int minCodeSize, WarningSink sink)
+    : m_stream(stream), m_sink(std::move(sink)), m_streamPos(stream.Position()), m_streamSize(stream.Size()),
+      m_table(takeTable()), m_state(State::Fast), m_minCodeSize(minCodeSize)
 {
-    // Beyond 24 bits no code can equal the clear code: it only has to stay out of reach.
-    m_clearCode = 1 << std::min(minCodeSize, 25);
+    m_clearCode = 1 << std::min(minCodeSize, MaxClearCodeBits);
     m_endCode = m_clearCode + 1;
     m_codeSize = minCodeSize + 1;
-    m_maxCodeSize = 2 * m_clearCode;
+    m_codeLimit = 2 * m_clearCode;
     m_nextCode = m_clearCode + 2;
-    if (minCodeSize < 2 || minCodeSize > 8)
-        enterSlowMode();
+    if (minCodeSize < MinFastCodeSize || minCodeSize > MaxFastCodeSize) {
+        prepareExact();
+        m_state = State::Exact;
+        return;
+    }
+    for (int c = 0; c < m_clearCode; ++c) {
+        m_table.tail[c] = static_cast<uint64_t>(c);
+        m_table.length[c] = 1;
+        m_table.skip[c] = 0;
+        m_table.prefix[c] = 0;
+        m_table.suffix[c] = static_cast<uint16_t>(c);
+    }
+}
+
+LzwDecoder::~LzwDecoder()
+{
+    std::unique_ptr<LzwTable> table(&m_table);
+    if (!SpareTable)
+        SpareTable = std::move(table);
 }
 
 int LzwDecoder::readByte()
@@ -139,57 +116,58 @@ void LzwDecoder::skipSubBlocks()
     }
 }
 
-int LzwDecoder::refill(int width)
+bool LzwDecoder::refill(int width)
 {
     for (;;) {
-        if (m_done) {
+        if (m_terminated) {
             if (m_curBit >= m_lastBit)
-                warn(GIFText::BitBufferUnderrun);
-            return NoMoreData;
+                m_sink(LzwWarning::BitBufferUnderrun);
+            return false;
         }
         m_buffer[0] = m_buffer[m_lastByte - 2];
         m_buffer[1] = m_buffer[m_lastByte - 1];
         int n = readByte();
         if (n < 0)
-            return NoMoreData;
+            return false;
         bool whole = true;
         if (n == 0) {
-            m_done = true;
+            m_terminated = true;
         } else {
             const int64_t remaining = m_streamSize - m_streamPos;
             if (remaining < n) {
-                warn(GIFText::PrematureEnd);
+                m_sink(LzwWarning::PrematureEnd);
                 n = static_cast<int>(std::max<int64_t>(remaining, 0));
                 whole = false;
             }
             if (n > 0) {
-                ReadExact(m_stream, m_buffer + 2, static_cast<size_t>(n));
+                ReadExact(m_stream, m_buffer + BufferCarry, static_cast<size_t>(n));
                 m_streamPos += n;
             }
         }
-        m_lastByte = 2 + n;
-        m_curBit = m_curBit - m_lastBit + 16;
-        m_lastBit = (2 + n) * 8;
+        m_lastByte = BufferCarry + n;
+        m_curBit = m_curBit - m_lastBit + 8 * BufferCarry;
+        m_lastBit = (BufferCarry + n) * 8;
         // A sub-block too short to finish the code (legal, if rare) is followed by the
         // next one instead of completing the code with stale bits. Once the data ends
-        // the code is formed from whatever the buffer holds.
-        if (n == 0 || !whole || width > 16 || m_curBit + width <= m_lastBit)
-            return 0;
+        // the code is formed from whatever the buffer holds, as old encoders' files
+        // that stop a few bits short still show their last pixels.
+        if (n == 0 || !whole || width > MaxSplitCodeWidth || m_curBit + width <= m_lastBit)
+            return true;
     }
 }
 
-int LzwDecoder::getCode(int width)
+std::optional<uint32_t> LzwDecoder::readCode(int width)
 {
-    if (m_fresh) {
-        // Every frame starts with a table reset, whether its data sends one or not.
-        m_fresh = false;
-        return m_clearCode;
+    if (m_clearImplied) {
+        // Encoders that omit the leading clear code are common; the table starts reset.
+        m_clearImplied = false;
+        return static_cast<uint32_t>(m_clearCode);
     }
-    if (m_curBit + width >= m_lastBit && refill(width) < 0)
-        return NoMoreData;
+    if (m_curBit + width >= m_lastBit && !refill(width))
+        return std::nullopt;
     const int j = m_curBit >> 3;
-    if (j < 0 || j > 257)
-        RaiseGIFError(GIFText::StartIndexTooLarge);
+    if (j < 0 || j > MaxStartIndex)
+        throw LzwFailure{LzwStop::StartIndexTooLarge};
     const int i = (m_curBit + width) >> 3;
     uint32_t raw = m_buffer[j];
     if (i > j)
@@ -200,382 +178,376 @@ int LzwDecoder::getCode(int width)
     if (width < 32)
         code &= (uint32_t(1) << width) - 1;
     m_curBit += width;
-    return static_cast<int>(code);
+    return code;
 }
 
-int LzwDecoder::endData()
+void LzwDecoder::endData()
 {
-    if (!m_done)
+    if (!m_terminated)
         skipSubBlocks();
-    m_ended = true;
-    return EndCodeMet;
+    m_state = State::Ended;
+}
+
+void LzwDecoder::skipRest()
+{
+    if (m_state != State::Ended && !m_terminated)
+        skipSubBlocks();
+}
+
+// The exact path: the table as prefix and suffix, decoded one index per step.
+
+void LzwDecoder::prepareExact()
+{
+    // What the fast path defined stays; everything else takes the values a reset gives.
+    const int roots = std::min(m_clearCode, TableSize);
+    for (int c = 0; c < roots; ++c) {
+        m_table.prefix[c] = 0;
+        m_table.suffix[c] = static_cast<uint16_t>(c);
+    }
+    for (int c = roots; c < std::min(m_clearCode + 2, TableSize); ++c)
+        m_table.prefix[c] = m_table.suffix[c] = 0;
+    for (int c = roots + 2; c < std::min(m_nextCode, TableSize); ++c) {
+        const int last = (m_table.length[c] - 1) & (ChunkBytes - 1);
+        m_table.suffix[c] = static_cast<uint8_t>(m_table.tail[c] >> (8 * last));
+    }
+    for (int c = std::max(m_nextCode, roots); c < TableSize; ++c)
+        m_table.prefix[c] = m_table.suffix[c] = 0;
 }
 
 void LzwDecoder::resetTable()
 {
     const int roots = std::min(m_clearCode, TableSize);
     for (int c = 0; c < roots; ++c) {
-        m_tables->prefix[c] = 0;
-        m_tables->suffix[c] = static_cast<uint16_t>(c);
+        m_table.prefix[c] = 0;
+        m_table.suffix[c] = static_cast<uint16_t>(c);
     }
-    std::fill(m_tables->prefix + roots, m_tables->prefix + TableSize, 0);
-    std::fill(m_tables->suffix + roots, m_tables->suffix + TableSize, 0);
-}
-
-void LzwDecoder::enterSlowMode()
-{
-    // Fast mode keeps the entries it defines; everything else takes the values a
-    // reset gives.
-    const int roots = std::min(m_clearCode, TableSize);
-    for (int c = 0; c < roots; ++c) {
-        m_tables->prefix[c] = 0;
-        m_tables->suffix[c] = static_cast<uint16_t>(c);
-    }
-    for (int c = roots; c < std::min(m_clearCode + 2, TableSize); ++c)
-        m_tables->prefix[c] = m_tables->suffix[c] = 0;
-    for (int c = std::max(m_nextCode, roots); c < TableSize; ++c)
-        m_tables->prefix[c] = m_tables->suffix[c] = 0;
-    m_stackTop = 0;
-    m_slow = true;
+    std::fill(m_table.prefix + roots, m_table.prefix + TableSize, 0);
+    std::fill(m_table.suffix + roots, m_table.suffix + TableSize, 0);
 }
 
 void LzwDecoder::push(int value)
 {
-    // Only a table whose chains loop can need more than the stack holds.
     if (m_stackTop >= StackSize)
-        RaiseGIFError(GIFText::CircularTable);
-    m_tables->stack[m_stackTop++] = value;
+        throw LzwFailure{LzwStop::CircularTable};
+    m_table.stack[m_stackTop++] = value;
 }
 
-int LzwDecoder::decodePixel()
+std::optional<int> LzwDecoder::decodeStep()
 {
     if (m_stackTop > 0)
-        return m_tables->stack[--m_stackTop];
-    if (m_ended)
-        return EndCodeMet;
-    return processCode(getCode(m_codeSize));
+        return m_table.stack[--m_stackTop];
+    if (m_state == State::Ended)
+        return std::nullopt;
+    return processCode(readCode(m_codeSize));
 }
 
-int LzwDecoder::processCode(int code)
+std::optional<int> LzwDecoder::processCode(std::optional<uint32_t> next)
 {
-    if (code < 0)
-        return code;
+    if (!next)
+        return std::nullopt;
+    int code = static_cast<int>(*next);
     if (code == m_clearCode) {
         if (m_clearCode >= TableSize)
-            RaiseGIFError(GIFText::ClearCodeTooLarge);
+            throw LzwFailure{LzwStop::ClearCodeTooLarge};
         resetTable();
         m_codeSize = m_minCodeSize + 1;
-        m_maxCodeSize = 2 * m_clearCode;
+        m_codeLimit = 2 * m_clearCode;
         m_nextCode = m_clearCode + 2;
         m_stackTop = 0;
+        std::optional<uint32_t> first;
         do
-            m_firstCode = m_oldCode = getCode(m_codeSize);
-        while (m_firstCode == m_clearCode);
+            first = readCode(m_codeSize);
+        while (first && static_cast<int>(*first) == m_clearCode);
+        if (!first)
+            return std::nullopt;
+        m_firstByte = m_oldCode = static_cast<int>(*first);
         // An end code right after a reset ends the data rather than becoming a pixel
         // outside every colour table.
-        if (m_firstCode == m_endCode)
-            return endData();
-        return m_firstCode;
+        if (m_firstByte == m_endCode) {
+            endData();
+            return std::nullopt;
+        }
+        return m_firstByte;
     }
-    if (code == m_endCode)
-        return endData();
+    if (code == m_endCode) {
+        endData();
+        return std::nullopt;
+    }
 
     const int inCode = code;
+    // A code beyond the next free one (written by encoders that miscount their table)
+    // is read as that one: the previous string plus its first byte.
     if (code >= m_nextCode) {
-        push(m_firstCode);
+        push(m_firstByte);
         code = m_oldCode;
     }
     while (code >= m_clearCode) {
         if (code >= TableSize)
-            RaiseGIFError(GIFText::CodeTooLarge);
-        push(m_tables->suffix[code]);
-        if (m_tables->prefix[code] == code)
-            RaiseGIFError(GIFText::CircularTable);
-        code = m_tables->prefix[code];
+            throw LzwFailure{LzwStop::CodeTooLarge};
+        push(m_table.suffix[code]);
+        if (m_table.prefix[code] == code)
+            throw LzwFailure{LzwStop::CircularTable};
+        code = m_table.prefix[code];
     }
     if (code < 0 || code >= TableSize)
-        RaiseGIFError(GIFText::CodeTooLarge);
-    m_firstCode = m_tables->suffix[code];
-    push(m_firstCode);
+        throw LzwFailure{LzwStop::CodeTooLarge};
+    m_firstByte = m_table.suffix[code];
+    push(m_firstByte);
     if (m_nextCode < TableSize) {
-        m_tables->prefix[m_nextCode] = static_cast<uint16_t>(m_oldCode);
-        m_tables->suffix[m_nextCode] = static_cast<uint16_t>(m_firstCode);
+        m_table.prefix[m_nextCode] = static_cast<uint16_t>(m_oldCode);
+        m_table.suffix[m_nextCode] = static_cast<uint16_t>(m_firstByte);
         ++m_nextCode;
-        if (m_nextCode >= m_maxCodeSize && m_maxCodeSize < TableSize) {
-            m_maxCodeSize *= 2;
+        if (m_nextCode >= m_codeLimit && m_codeLimit < TableSize) {
+            m_codeLimit *= 2;
             ++m_codeSize;
         }
     }
     m_oldCode = inCode;
-    return m_tables->stack[--m_stackTop];
+    return m_table.stack[--m_stackTop];
 }
 
-int64_t LzwDecoder::fillSlow(uint8_t* out, int64_t pos, int64_t count)
+LzwStop LzwDecoder::decodeExact(uint8_t* out, int64_t& pos, int64_t count)
 {
     while (pos < count) {
-        const int value = decodePixel();
-        if (value < 0)
-            break;
-        out[pos++] = static_cast<uint8_t>(value);
+        const std::optional<int> value = decodeStep();
+        if (!value)
+            return m_state == State::Ended ? LzwStop::EndCode : LzwStop::DataEnded;
+        out[pos++] = static_cast<uint8_t>(*value);
     }
-    return pos;
+    return LzwStop::Filled;
 }
 
-// Where the fast loop stopped.
-struct FastResult {
-    enum Kind { Filled, DataEnded, SlowFromHere, SlowWithCode } kind = Filled;
-    int64_t pos = 0;
-    int code = 0;
-};
+// The fast path.
 
-FastResult LzwDecoder::fillFast(uint8_t* out, int64_t count)
+inline void LzwDecoder::writeString(uint8_t* to, uint64_t last, int skip, int length) const
 {
-    uint32_t* const offsets = m_tables->offset;
-    uint16_t* const lengths = m_tables->length;
-    uint16_t* const prefixes = m_tables->prefix;
-    uint16_t* const suffixes = m_tables->suffix;
+    uint8_t* at = to + length - (((length - 1) & (ChunkBytes - 1)) + 1);
+    std::memcpy(at, &last, ChunkBytes);
+    while (at > to) {
+        at -= ChunkBytes;
+        std::memcpy(at, &m_table.tail[skip], ChunkBytes);
+        skip = m_table.skip[skip];
+    }
+}
+
+std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_t count)
+{
+    LzwTable& t = m_table;
     const uint8_t* const buffer = m_buffer;
     const int clearCode = m_clearCode;
     const int endCode = m_endCode;
 
     // Kept in locals: every store into out may alias the members.
+    int64_t p = pos;
     int curBit = m_curBit;
     int lastBit = m_lastBit;
     int codeSize = m_codeSize;
-    int maxCodeSize = m_maxCodeSize;
+    int codeLimit = m_codeLimit;
     int nextCode = m_nextCode;
     int oldCode = m_oldCode;
-    int firstCode = m_firstCode;
+    int firstByte = m_firstByte;
     auto store = [&] {
+        pos = p;
         m_curBit = curBit;
         m_codeSize = codeSize;
-        m_maxCodeSize = maxCodeSize;
+        m_codeLimit = codeLimit;
         m_nextCode = nextCode;
         m_oldCode = oldCode;
-        m_firstCode = firstCode;
+        m_firstByte = firstByte;
     };
-    auto fetch = [&](int width) {
-        if (curBit + width < lastBit) {
+    auto fetch = [&](int width, int& code) {
+        if (curBit + width < lastBit) [[likely]] {
             uint32_t raw;
             std::memcpy(&raw, buffer + (curBit >> 3), 4);
-            const int code = static_cast<int>((raw >> (curBit & 7)) & ((1u << width) - 1));
+            code = static_cast<int>((raw >> (curBit & 7)) & ((1u << width) - 1));
             curBit += width;
-            return code;
+            return true;
         }
         // The members are exact whenever a sub-block is read, so that a warning
         // handler that throws leaves the decoder where it stood.
         store();
-        const int code = getCode(width);
+        const std::optional<uint32_t> next = readCode(width);
         curBit = m_curBit;
         lastBit = m_lastBit;
-        return code;
+        code = next ? static_cast<int>(*next) : 0;
+        return next.has_value();
+    };
+    auto toExact = [&] {
+        store();
+        prepareExact();
+        m_state = State::Exact;
     };
 
-    FastResult result;
-    int64_t pos = 0;
-    int64_t prevPos = 0;
-    int prevLen = 0;
-    while (pos < count) {
-        int code = fetch(codeSize);
-        const bool reset = code == clearCode;
-        if (reset) {
+    // The previous string, kept in registers: every code defines an entry from it.
+    int prevLength = t.length[oldCode];
+    uint64_t prevTail = t.tail[oldCode];
+    int prevSkip = t.skip[oldCode];
+    while (p < count) {
+        int code;
+        if (!fetch(codeSize, code)) [[unlikely]] {
+            store();
+            return LzwStop::DataEnded;
+        }
+        int length;
+        uint64_t tail;
+        int skip;
+        const bool notYetDefined = code == nextCode;
+        if (code < clearCode) {
+            length = 1;
+            tail = static_cast<uint64_t>(code);
+            skip = 0;
+        } else if (code > endCode && code < nextCode) {
+            length = t.length[code];
+            tail = t.tail[code];
+            skip = t.skip[code];
+        } else if (notYetDefined) {
+            // The string not yet in the table: the previous one plus its own first
+            // byte, defined below before it is written.
+            length = 0;
+            tail = 0;
+            skip = 0;
+        } else if (code == clearCode) {
             codeSize = m_minCodeSize + 1;
-            maxCodeSize = 2 * clearCode;
+            codeLimit = 2 * clearCode;
             nextCode = clearCode + 2;
-            do
-                code = fetch(codeSize);
-            while (code == clearCode);
-            firstCode = oldCode = code;
-        }
-        if (code < 0 || code == endCode) {
-            if (code == endCode)
+            do {
+                if (!fetch(codeSize, code)) {
+                    store();
+                    return LzwStop::DataEnded;
+                }
+            } while (code == clearCode);
+            oldCode = firstByte = code;
+            if (code == endCode) {
+                store();
                 endData();
-            result.kind = FastResult::DataEnded;
-            break;
-        }
-        if (reset) {
-            out[pos++] = static_cast<uint8_t>(code);
-            if (code > endCode) {
-                // A first code that is no pixel leaves the table in a state only the
-                // step-by-step decoder reproduces.
-                result.kind = FastResult::SlowFromHere;
-                break;
+                return LzwStop::EndCode;
             }
-            prevPos = pos - 1;
-            prevLen = 1;
+            out[p++] = static_cast<uint8_t>(code);
+            // A first code that is no index leaves the table in a state only the
+            // exact path reproduces (seen in fuzzed and hand-damaged files).
+            if (code > endCode) {
+                toExact();
+                return std::nullopt;
+            }
+            prevLength = 1;
+            prevTail = static_cast<uint64_t>(code);
+            prevSkip = 0;
             continue;
+        } else if (code == endCode) {
+            store();
+            endData();
+            return LzwStop::EndCode;
+        } else {
+            toExact();
+            if (const std::optional<int> value = processCode(static_cast<uint32_t>(code)))
+                out[pos++] = static_cast<uint8_t>(*value);
+            return std::nullopt;
         }
 
-        const int64_t room = count - pos;
-        uint8_t* const to = out + pos;
-        int len;
-        uint8_t first;
-        if (code < clearCode) {
-            *to = static_cast<uint8_t>(code);
-            len = 1;
-            first = static_cast<uint8_t>(code);
-        } else if (code < nextCode) {
-            len = lengths[code];
-            const uint8_t* from = out + offsets[code];
-            first = *from;
-            if (len <= 16 && room >= 16)
-                copy16(to, from);
-            else
-                std::memcpy(to, from, static_cast<size_t>(std::min<int64_t>(len, room)));
-        } else if (code == nextCode) {
-            // The string not yet in the table: the previous one plus its own first byte.
-            len = prevLen + 1;
-            const uint8_t* from = out + prevPos;
-            first = *from;
-            if (len <= 16 && room >= 16) {
-                copy16(to, from);
-                to[prevLen] = first;
-            } else {
-                std::memcpy(to, from, static_cast<size_t>(std::min<int64_t>(prevLen, room)));
-                if (prevLen < room)
-                    to[prevLen] = first;
+        const int64_t room = count - p;
+        uint8_t* const to = out + p;
+        // Writes the string and gives its first byte.
+        auto emit = [&]() -> int {
+            if (length + Overrun <= room) [[likely]] {
+                writeString(to, tail, skip, length);
+                return *to;
             }
-        } else {
-            result.kind = FastResult::SlowWithCode;
-            result.code = code;
-            break;
-        }
+            // Near the end of the buffer: whole in the scratch, then what fits; the
+            // rest waits on the stack for the next call, last byte deepest.
+            writeString(t.scratch, tail, skip, length);
+            const int fits = static_cast<int>(std::min<int64_t>(length, room));
+            std::memcpy(to, t.scratch, static_cast<size_t>(fits));
+            for (int i = length - 1; i >= fits; --i)
+                m_table.stack[m_stackTop++] = t.scratch[i];
+            return t.scratch[0];
+        };
+        const int first = notYetDefined ? firstByte : emit();
 
         if (nextCode < TableSize) {
-            offsets[nextCode] = static_cast<uint32_t>(prevPos);
-            lengths[nextCode] = static_cast<uint16_t>(prevLen + 1);
-            prefixes[nextCode] = static_cast<uint16_t>(oldCode);
-            suffixes[nextCode] = first;
+            const int used = ((prevLength - 1) & (ChunkBytes - 1)) + 1;
+            uint64_t newTail;
+            int newSkip;
+            if (used == ChunkBytes) {
+                newTail = static_cast<uint8_t>(first);
+                newSkip = oldCode;
+            } else {
+                newTail = prevTail | (uint64_t(static_cast<uint8_t>(first)) << (8 * used));
+                newSkip = prevSkip;
+            }
+            t.tail[nextCode] = newTail;
+            t.skip[nextCode] = static_cast<uint16_t>(newSkip);
+            t.length[nextCode] = static_cast<uint16_t>(prevLength + 1);
+            t.prefix[nextCode] = static_cast<uint16_t>(oldCode);
+            if (notYetDefined) {
+                length = prevLength + 1;
+                tail = newTail;
+                skip = newSkip;
+            }
             ++nextCode;
-            if (nextCode >= maxCodeSize && maxCodeSize < TableSize) {
-                maxCodeSize *= 2;
+            if (nextCode >= codeLimit && codeLimit < TableSize) {
+                codeLimit *= 2;
                 ++codeSize;
             }
         }
+        if (notYetDefined)
+            emit();
         oldCode = code;
-        firstCode = first;
-        prevPos = pos;
-        prevLen = len;
-        if (len > room) {
-            m_pending = len - room;
-            pos = count;
-        } else {
-            pos += len;
-        }
+        firstByte = first;
+        prevLength = length;
+        prevTail = tail;
+        prevSkip = skip;
+        p += std::min<int64_t>(length, room);
     }
     store();
-    result.pos = pos;
-    return result;
+    return LzwStop::Filled;
 }
 
-void LzwDecoder::fill(uint8_t* out, int64_t count, uint8_t fillValue)
+LzwResult LzwDecoder::decode(uint8_t* out, int64_t count)
 {
-    if (count <= 0)
-        return;
     int64_t pos = 0;
-    if (!m_slow) {
-        const FastResult result = fillFast(out, count);
-        pos = result.pos;
-        // Undo the bytes the last block copy wrote past the final string.
-        std::memset(out + pos, fillValue, static_cast<size_t>(std::min<int64_t>(16, count - pos)));
-        if (result.kind == FastResult::Filled || result.kind == FastResult::DataEnded)
-            return;
-        enterSlowMode();
-        if (result.kind == FastResult::SlowWithCode) {
-            const int value = processCode(result.code);
-            if (value < 0)
-                return;
-            out[pos++] = static_cast<uint8_t>(value);
-        }
-    }
-    fillSlow(out, pos, count);
-}
-
-void LzwDecoder::extraStep()
-{
-    if (m_ended)
-        return;
-    if (m_slow) {
-        decodePixel();
-        return;
-    }
-    if (m_pending > 0) {
-        --m_pending;
-        return;
-    }
-    const int code = getCode(m_codeSize);
-    if (code < 0)
-        return;
-    if (code == m_endCode) {
-        endData();
-        return;
-    }
-    enterSlowMode();
-    processCode(code);
-}
-
-void LzwDecoder::skipRest()
-{
-    if (!m_ended && !m_done)
-        skipSubBlocks();
-}
-
-// Arrival row k of an interlaced frame lands on row rows[k]: 0, 8, 16, ...; 4, 12,
-// ...; 2, 6, ...; 1, 3, ...
-void deinterlace(const uint8_t* arrived, uint8_t* data, int width, int height)
-{
-    int row = 0;
-    int pass = 0;
-    int step = 8;
-    for (int k = 0; k < height; ++k) {
-        std::memcpy(data + int64_t(row) * width, arrived + int64_t(k) * width, static_cast<size_t>(width));
-        row += step;
-        while (row >= height && step > 0) {
-            if (pass > 0)
-                step /= 2;
-            ++pass;
-            row = step / 2;
-        }
-    }
-}
-
-} // namespace
-
-void ReadImageData(TGIFSubImage& frame, TStream& stream)
-{
-    uint8_t fillValue = 0;
-    if (frame.Transparent())
-        if (const TGIFGraphicControlExtension* control = frame.GraphicControlExtension())
-            fillValue = control->TransparentColorIndex();
-    frame.AllocateData(fillValue);
-
-    const int minCodeSize = ReadByte(stream);
-    if (minCodeSize < 0)
-        return;
-    LzwDecoder decoder(frame, stream, minCodeSize);
-
-    const int64_t count = frame.DataSize();
-    uint8_t* out = frame.Data();
-    std::unique_ptr<uint8_t[]> arrived;
-    if (frame.Interlaced() && count > 0) {
-        arrived.reset(new (std::nothrow) uint8_t[static_cast<size_t>(count)]);
-        if (!arrived)
-            throw EOutOfMemory();
-        std::memset(arrived.get(), fillValue, static_cast<size_t>(count));
-        out = arrived.get();
-    }
-
-    std::exception_ptr failure;
+    m_written = 0;
+    if (count <= 0)
+        return {};
     try {
-        decoder.fill(out, count, fillValue);
+        while (pos < count && m_stackTop > 0)
+            out[pos++] = static_cast<uint8_t>(m_table.stack[--m_stackTop]);
+        LzwStop stop = LzwStop::Filled;
+        if (pos < count) {
+            std::optional<LzwStop> fast;
+            if (m_state == State::Fast)
+                fast = decodeFast(out, pos, count);
+            stop = fast ? *fast : decodeExact(out, pos, count);
+        }
+        m_written = pos;
+        return {pos, stop};
+    } catch (const LzwFailure& failure) {
+        m_written = pos;
+        return {pos, failure.stop};
     } catch (...) {
-        // The pixels decoded so far stay, and the reader's last step still runs.
-        failure = std::current_exception();
+        m_written = pos;
+        throw;
     }
-    if (arrived)
-        deinterlace(arrived.get(), frame.Data(), frame.Width(), frame.Height());
-    decoder.extraStep();
-    if (failure)
-        std::rethrow_exception(failure);
-    decoder.skipRest();
+}
+
+LzwStop LzwDecoder::extraStep()
+{
+    try {
+        if (m_stackTop > 0) {
+            --m_stackTop;
+            return LzwStop::Filled;
+        }
+        if (m_state == State::Ended)
+            return LzwStop::Filled;
+        const std::optional<uint32_t> code = readCode(m_codeSize);
+        if (!code)
+            return LzwStop::Filled;
+        if (m_state == State::Fast && static_cast<int>(*code) != m_endCode) {
+            prepareExact();
+            m_state = State::Exact;
+        }
+        processCode(code);
+    } catch (const LzwFailure& failure) {
+        return failure.stop;
+    }
+    return LzwStop::Filled;
 }

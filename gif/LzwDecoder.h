@@ -1,12 +1,122 @@
 #pragma once
 
-class TGIFSubImage;
+#include <cstdint>
+#include <functional>
+#include <optional>
+
 class TStream;
 
-// Allocates the frame's pixels and fills them from the image data at the stream's
-// position: the minimum code size byte, then LZW codes in data sub-blocks through the
-// terminator. Pixels the data does not reach keep the transparent index (when the frame
-// has one) or 0. Damage warns through the frame and ends the decoding early; a table
-// that refers to itself or codes beyond any table raise GIFException. Afterwards the
-// stream stands on the byte after the terminator (or at its end).
-void ReadImageData(TGIFSubImage& frame, TStream& stream);
+// Why a decoding call stopped.
+enum class LzwStop {
+    Filled,    // the caller's buffer is full
+    DataEnded, // the sub-blocks ran out before the end code
+    EndCode,   // the end code was met; the data was skipped through its terminator
+    // Damage the table cannot survive; what was decoded before it stays.
+    ClearCodeTooLarge,
+    CodeTooLarge,
+    CircularTable,
+    StartIndexTooLarge,
+};
+
+enum class LzwWarning {
+    BitBufferUnderrun, // a code was asked for after the terminator and its bits
+    PrematureEnd,      // a sub-block is longer than the stream holds
+};
+
+struct LzwResult {
+    int64_t count = 0; // indices written by the call
+    LzwStop stop = LzwStop::Filled;
+};
+
+struct LzwTable;
+
+// Turns one frame's LZW data (the sub-blocks after the minimum code size byte) into
+// colour indices, in the order they arrive. It reads the sub-blocks from the stream as
+// it needs them and knows nothing of frames: where the indices go is the caller's.
+class LzwDecoder {
+public:
+    using WarningSink = std::function<void(LzwWarning)>;
+
+    // Warnings go to sink as they arise; what it throws leaves the decoder consistent
+    // and passes through the call that read the data.
+    LzwDecoder(TStream& stream, int minCodeSize, WarningSink sink);
+    ~LzwDecoder();
+    LzwDecoder(const LzwDecoder&) = delete;
+    LzwDecoder& operator=(const LzwDecoder&) = delete;
+
+    // Up to count indices into out. A string that does not fit is carried over to the
+    // next call. Stores may run up to 7 bytes past a string but never past out + count.
+    LzwResult decode(uint8_t* out, int64_t count);
+    // Indices written by the last decode call, also when the warning sink threw.
+    int64_t written() const { return m_written; }
+    // The one step a reader takes after the last pixel: a well-formed stream meets its
+    // end code here, so that the sub-blocks are skipped and the stream left after them.
+    // Its stop is Filled unless the step met damage.
+    LzwStop extraStep();
+    // Skips the data left after the pixels (unless the end code or terminator was met),
+    // so that the stream stands on the byte after the terminator.
+    void skipRest();
+
+private:
+    // Fast: whole strings are written from the table, eight bytes at a time.
+    // Exact: one index per step from a stack, walking prefixes as the table dictates.
+    // Ended: the end code was met and the data skipped through its terminator.
+    //
+    //   (start) --minimum code size 2..8--> Fast, --otherwise--> Exact
+    //   Fast --code beyond the next free one, or a reset followed by a non-index--> Exact
+    //   Fast, Exact --end code--> Ended
+    // Exact is kept for good: once a code broke the table's rules, lengths and first
+    // bytes are no longer known without the walk.
+    enum class State { Fast, Exact, Ended };
+
+    // The bit reader over the sub-blocks.
+    std::optional<uint32_t> readCode(int width);
+    bool refill(int width);
+    int readByte();
+    void skipSubBlocks();
+    void endData();
+
+    // The exact path.
+    void prepareExact();
+    void resetTable();
+    void push(int value);
+    std::optional<int> decodeStep();
+    std::optional<int> processCode(std::optional<uint32_t> code);
+    LzwStop decodeExact(uint8_t* out, int64_t& pos, int64_t count);
+
+    // The fast path; nullopt when it hands over to the exact one.
+    std::optional<LzwStop> decodeFast(uint8_t* out, int64_t& pos, int64_t count);
+    // A string of length bytes: its last word, and the entry holding the words before.
+    void writeString(uint8_t* to, uint64_t last, int skip, int length) const;
+
+    TStream& m_stream;
+    WarningSink m_sink;
+    int64_t m_streamPos;
+    int64_t m_streamSize;
+    LzwTable& m_table;
+    State m_state;
+
+    int m_minCodeSize;
+    int m_clearCode;
+    int m_endCode;
+    int m_codeSize;
+    int m_nextCode;
+    int m_codeLimit;
+    int m_firstByte = 0;
+    int m_oldCode = 0;
+    int m_stackTop = 0;
+    int64_t m_written = 0;
+
+    // Bytes 0 and 1 carry the last two bytes of the previous sub-block, 2 to 256 the
+    // current one; the rest stay zero so that a whole word can always be fetched.
+    static constexpr int BufferCarry = 2;
+    static constexpr int BufferSize = BufferCarry + 255 + 7;
+    alignas(8) uint8_t m_buffer[BufferSize] = {};
+    int m_curBit = 0;
+    int m_lastBit = 0;
+    int m_lastByte = BufferCarry;
+    // The data starts with an implied clear code, whether it sends one or not.
+    bool m_clearImplied = true;
+    // The terminator has been read: no more sub-blocks.
+    bool m_terminated = false;
+};

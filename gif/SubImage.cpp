@@ -12,7 +12,101 @@
 #include "gif/StreamHelpers.h"
 
 #include <cstring>
+#include <exception>
 #include <new>
+
+namespace {
+
+std::string_view stopText(LzwStop stop)
+{
+    switch (stop) {
+    case LzwStop::ClearCodeTooLarge:
+        return GIFText::ClearCodeTooLarge;
+    case LzwStop::CodeTooLarge:
+        return GIFText::CodeTooLarge;
+    case LzwStop::CircularTable:
+        return GIFText::CircularTable;
+    case LzwStop::StartIndexTooLarge:
+        return GIFText::StartIndexTooLarge;
+    case LzwStop::Filled:
+    case LzwStop::DataEnded:
+    case LzwStop::EndCode:
+        break;
+    }
+    return {};
+}
+
+// The pixels from the image data at the stream's position: the minimum code size byte,
+// then the LZW sub-blocks through the terminator. Pixels the data does not reach keep
+// the transparent index (when the frame has one) or 0. Damage warns through the frame
+// and ends the decoding early; a table that refers to itself or codes beyond any table
+// raise GIFException. Afterwards the stream stands on the byte after the terminator
+// (or at its end).
+void readImageData(TGIFSubImage& frame, TStream& stream)
+{
+    uint8_t fillValue = 0;
+    if (frame.Transparent())
+        if (const TGIFGraphicControlExtension* control = frame.GraphicControlExtension())
+            fillValue = control->TransparentColorIndex();
+    frame.AllocateData(fillValue);
+
+    const int minCodeSize = ReadByte(stream);
+    if (minCodeSize < 0)
+        return;
+    LzwDecoder decoder(stream, minCodeSize, [&frame](LzwWarning warning) {
+        frame.Warn(1, std::string(warning == LzwWarning::PrematureEnd ? GIFText::PrematureEnd
+                                                                      : GIFText::BitBufferUnderrun));
+    });
+
+    uint8_t* const data = frame.Data();
+    const int64_t width = frame.Width();
+    const int height = frame.Height();
+    // Where the decoder writes now; what it stored past its last index is put back.
+    uint8_t* at = data;
+    int64_t room = 0;
+    auto restore = [&](int64_t written) {
+        std::memset(at + written, fillValue, static_cast<size_t>(std::min<int64_t>(8, room - written)));
+    };
+    LzwStop stop = LzwStop::Filled;
+    std::exception_ptr failure;
+    try {
+        auto decode = [&](uint8_t* to, int64_t count) {
+            at = to;
+            room = count;
+            const LzwResult result = decoder.decode(to, count);
+            stop = result.stop;
+            if (stop != LzwStop::Filled)
+                restore(result.count);
+            return stop == LzwStop::Filled;
+        };
+        if (!data) {
+        } else if (frame.Interlaced()) {
+            // Rows arrive as 0, 8, 16, ...; 4, 12, ...; 2, 6, ...; 1, 3, ...
+            static constexpr int start[4] = {0, 4, 2, 1};
+            static constexpr int step[4] = {8, 8, 4, 2};
+            bool more = true;
+            for (int pass = 0; pass < 4 && more; ++pass)
+                for (int row = start[pass]; row < height && more; row += step[pass])
+                    more = decode(data + row * width, width);
+        } else {
+            decode(data, frame.DataSize());
+        }
+    } catch (...) {
+        // The pixels decoded so far stay, and the reader's last step still runs.
+        restore(decoder.written());
+        failure = std::current_exception();
+    }
+    const LzwStop extra = decoder.extraStep();
+    if (!stopText(extra).empty())
+        RaiseGIFError(stopText(extra));
+    if (failure)
+        std::rethrow_exception(failure);
+    if (!stopText(stop).empty())
+        RaiseGIFError(stopText(stop));
+    decoder.skipRest();
+}
+
+} // namespace
 
 TGIFSubImage::TGIFSubImage(TGIFImage* image)
     : TGIFItem(image), m_colorMap(this), m_extensions(std::make_unique<TGIFExtensionList>(this)),
@@ -229,5 +323,5 @@ void TGIFSubImage::LoadFromStream(TStream& stream)
     }
     if (m_packedFields & 0x80)
         m_colorMap.LoadFromStream(stream, 2 << (m_packedFields & 7));
-    ReadImageData(*this, stream);
+    readImageData(*this, stream);
 }
