@@ -19,6 +19,11 @@ constexpr const char* Usage =
     "  copy IN OUT [--rle]             load and save again (LZW, or RLE codes)\n"
     "  reduce IN OUT.png [--method M] [--dither D] [--bits N] [--palette FILE] [--psnr]\n"
     "                                  any image Qt reads to a palette PNG of at most 256 colours\n"
+    "  convert IN... OUT.gif [--method M] [--dither D] [--bits N] [--palette FILE] [--delay N]\n"
+    "          [--loop N] [--rle] [--optimize] [--psnr]\n"
+    "                                  images (or a folder of them) to a GIF; several make an animation\n"
+    "  optimize IN OUT [--trim] [--merge] [--cleanup] [--sort]\n"
+    "                                  the same animation in fewer bytes; never larger than IN\n"
     "\n"
     "Every command takes -q (no warning lines), --max-pixels N and --help.\n"
     "FILE, IN and OUT may be '-' for standard input or output.\n"
@@ -49,6 +54,10 @@ int main(int argc, char** argv)
         return gifimg::runCopy(arguments);
     if (command == "reduce")
         return gifimg::runReduce(arguments);
+    if (command == "convert")
+        return gifimg::runConvert(arguments);
+    if (command == "optimize")
+        return gifimg::runOptimize(arguments);
     std::fprintf(stderr, "gifimg: unknown command '%s'\n\n%s", argv[1], Usage);
     return gifimg::ExitUsage;
 }
