@@ -5,6 +5,8 @@
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Canvas.h"
 #include "framework/graphics/GraphicsObjects.h"
+#include "framework/graphics/Icon.h"
+#include "framework/core/Stream.h"
 #include "framework/graphics/Metafile.h"
 #include "framework/graphics/Palette.h"
 #include "framework/graphics/Picture.h"
@@ -146,6 +148,63 @@ TEST(Import, EveryPixelFormatShowsItsColoursOrTheirReduction)
         auto expected = ReduceColors(*source, DefaultReductionMethod, DefaultDitherMethod);
         EXPECT_EQ(frameColors(*reduced.frame), bitmapColors(*expected));
     }
+}
+
+// A 24-bit .ico of one image: colours top row first, and which pixels the mask leaves out.
+std::unique_ptr<TIcon> icon(int width, int height, const std::vector<TColor>& colors, const std::vector<bool>& masked)
+{
+    auto le = [](std::vector<uint8_t>& out, uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out.push_back(uint8_t(value >> (8 * i)));
+    };
+    const int colorStride = (width * 3 + 3) / 4 * 4, maskStride = ((width + 31) / 32) * 4;
+    std::vector<uint8_t> image;
+    le(image, 40, 4), le(image, uint32_t(width), 4), le(image, uint32_t(height * 2), 4), le(image, 1, 2);
+    le(image, 24, 2), le(image, 0, 4), le(image, 0, 4), le(image, 0, 4), le(image, 0, 4), le(image, 0, 4);
+    le(image, 0, 4);
+    for (int y = height - 1; y >= 0; --y) {
+        for (int x = 0; x < width; ++x) {
+            const TColor c = masked[size_t(y * width + x)] ? clBlack : colors[size_t(y * width + x)];
+            image.insert(image.end(), {GetBValue(c), GetGValue(c), GetRValue(c)});
+        }
+        image.resize(image.size() + size_t(colorStride - width * 3));
+    }
+    for (int y = height - 1; y >= 0; --y) {
+        std::vector<uint8_t> bits(static_cast<size_t>(maskStride));
+        for (int x = 0; x < width; ++x)
+            if (masked[size_t(y * width + x)])
+                bits[size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
+        image.insert(image.end(), bits.begin(), bits.end());
+    }
+    std::vector<uint8_t> file;
+    le(file, 0, 2), le(file, 1, 2), le(file, 1, 2);
+    file.insert(file.end(), {uint8_t(width), uint8_t(height), 0, 0});
+    le(file, 1, 2), le(file, 24, 2), le(file, uint32_t(image.size()), 4), le(file, 22, 4);
+    file.insert(file.end(), image.begin(), image.end());
+    auto result = std::make_unique<TIcon>();
+    TReadOnlyMemoryStream stream(file.data(), file.size());
+    result->LoadFromStream(stream);
+    return result;
+}
+
+TEST(Import, IconMaskBecomesTheBlackEntryAddedAfterSorting)
+{
+    Target t;
+    // Blue is used most; after sorting it comes first, then red, then the added black.
+    const std::vector<TColor> colors = {clBlue, clBlue, clRed, clBlue};
+    t.frame->CopyFrom(icon(2, 2, colors, {false, false, false, true}).get());
+    ASSERT_TRUE(t.frame->Transparent());
+    const int tr = t.frame->GraphicControlExtension()->TransparentColorIndex();
+    ASSERT_EQ(t.frame->ColorMap().Count(), 4) << "blue, red, the masked pixels' black, the transparent black";
+    EXPECT_EQ(tr, 3);
+    EXPECT_EQ(t.frame->ColorMap().Colors(tr), clBlack);
+    EXPECT_EQ(t.frame->Pixels(1, 1), tr);
+    EXPECT_EQ(t.frame->ColorMap().Colors(t.frame->Pixels(0, 0)), clBlue);
+
+    t.frame->CopyFrom(icon(2, 1, {clRed, clBlue}, {false, false}).get());
+    EXPECT_FALSE(t.frame->Transparent());
+    EXPECT_EQ(t.frame->Extensions().Count(), 0);
+    EXPECT_EQ(t.frame->ColorMap().Count(), 2);
 }
 
 TEST(Import, MetafileLeavesUnpaintedPixelsTransparent)
