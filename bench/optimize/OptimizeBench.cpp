@@ -126,8 +126,12 @@ bool multiFrame(const std::string& file)
 int main(int argc, char** argv)
 {
     const GIFLibrary library;
+    if (argc == 3 && std::string(argv[1]) == "--capture") {
+        writeScreenCapture(argv[2]);
+        return 0;
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: optimize_bench GIFIMG TESTDATA_GIF_DIR\n");
+        std::fprintf(stderr, "usage: optimize_bench GIFIMG TESTDATA_GIF_DIR | optimize_bench --capture OUT.gif\n");
         return 2;
     }
     const std::string gifimg = argv[1];
