@@ -223,8 +223,12 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
             steps.advance(frames.Count());
         }
 
-        // 5. Extensions nobody reads.
-        if (options & goCleanup) {
+        // 5. Extensions nobody reads. An image without any picture is only its extensions:
+        // removing them would leave nothing that can be written.
+        bool pictures = false;
+        for (int n = 0; n < frames.Count() && !pictures; ++n)
+            pictures = !frames.Items(n).Empty();
+        if ((options & goCleanup) && pictures) {
             const bool animation = frames.Count() > 1;
             const TGIFExtension* firstLoop = nullptr;
             for (int n = 0; n < frames.Count() && !firstLoop; ++n) {

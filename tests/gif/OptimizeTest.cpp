@@ -238,6 +238,16 @@ TEST(Optimize, CleanupKeepsWhatTheTimelineNeeds)
     expectSameTimeline(*late, goCleanup);
     EXPECT_EQ(late->Images().Items(1).Extensions().Count(), 2);
     EXPECT_EQ(late->Images().Items(2).Extensions().Count(), 1);
+
+    // An image of extensions alone saved before and must save after.
+    TGIFImage bare;
+    auto frame = std::make_unique<TGIFSubImage>(&bare);
+    auto comment = std::make_unique<TGIFCommentExtension>(frame.get());
+    comment->Text().Add("note");
+    frame->Extensions().Add(std::move(comment));
+    bare.Images().Add(std::move(frame));
+    bare.Optimize(AllOptimizations, crNone, dmNearest, 8);
+    EXPECT_EQ(loadGif(saveGif(bare)).error, "");
 }
 
 TEST(Optimize, DisposalBecomesNoneOnlyWhereNothingShowsIt)
