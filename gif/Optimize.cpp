@@ -123,7 +123,10 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
             for (int i = 0; i < frames.Count(); ++i)
                 if (ambiguous(frames.Items(i)) && &frames.Items(i).EffectiveColorMap() == &global)
                     globalFree = false;
-            if (global.Count() > 0 && globalFree)
+            // A background index beyond the map shows entry 0, whichever colour sorting
+            // would move there.
+            const bool backgroundInMap = m_header->BackgroundColorIndex() < global.Count();
+            if (global.Count() > 0 && globalFree && backgroundInMap)
                 global.SortByUse();
             for (int i = 0; i < frames.Count(); ++i) {
                 TGIFSubImage& frame = frames.Items(i);

@@ -332,6 +332,17 @@ TEST(Import, BitmapTakesAnImageThroughItsOwnCopyWithoutPainting)
     Target t;
     t.frame->CopyFrom(image.get());
     EXPECT_EQ(frameColors(*t.frame), (std::vector<TColor>(3, clLime)));
+
+    // An image taking a bitmap reduces it with its own settings.
+    TGIFImage gray;
+    gray.SetReductionMethod(crBlackWhite);
+    TBitmap red(2, 1, TPixelFormat::pf24bit);
+    red.Canvas().SetPixel(0, 0, RGB(250, 250, 250));
+    red.Canvas().SetPixel(1, 0, RGB(200, 0, 0));
+    gray.CopyFrom(&red);
+    ASSERT_EQ(gray.Images().Count(), 1);
+    for (TColor c : frameColors(gray.Images().Items(0)))
+        EXPECT_TRUE(c == clBlack || c == clWhite) << std::hex << c;
 }
 
 } // namespace

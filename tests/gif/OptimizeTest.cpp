@@ -279,6 +279,10 @@ TEST(Optimize, SortingKeepsTheBackgroundColour)
     auto image = buildImage({3, 1, Four, {frame(0, 0, 1, 1, {1}, -1, 1, 5), frame(1, 0, 1, 1, {1}, -1, 1, 5)}, -1, 3});
     expectSameTimeline(*image, goSortColorMaps);
     EXPECT_EQ(image->Header().ColorMap().Colors(image->Header().BackgroundColorIndex()), clWhite);
+
+    // Beyond the map the background shows entry 0; sorting would put blue there.
+    auto beyond = buildImage({3, 1, Four, {frame(0, 0, 1, 1, {2}, -1, 1, 5), frame(1, 0, 1, 1, {2}, -1, 1, 5)}, -1, 9});
+    expectSameTimeline(*beyond, goSortColorMaps);
 }
 
 TEST(Optimize, FramesWithSeveralControlBlocksAreLeftAlone)
