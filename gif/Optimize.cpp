@@ -58,6 +58,14 @@ bool allIndex(const TGIFSubImage& frame, uint8_t index)
     return data && std::all_of(data, data + frame.DataSize(), [index](uint8_t p) { return p == index; });
 }
 
+// Pixels beyond a map keep their index when it is sorted; with fewer entries after the
+// sort they could then lie beyond the table written and no longer be saved.
+bool indicesWithin(const TGIFSubImage& frame, int count)
+{
+    const uint8_t* data = frame.Data();
+    return !data || *std::max_element(data, data + frame.DataSize()) < count;
+}
+
 bool isLoop(const TGIFExtension& extension)
 {
     return dynamic_cast<const TGIFAppExtNSLoop*>(&extension) != nullptr;
@@ -120,17 +128,26 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
         if (options & goSortColorMaps) {
             TGIFColorMap& global = m_header->ColorMap();
             bool globalFree = true;
-            for (int i = 0; i < frames.Count(); ++i)
-                if (ambiguous(frames.Items(i)) && &frames.Items(i).EffectiveColorMap() == &global)
+            // Frames on the global map write at the image's depth, the largest of all maps':
+            // with pixels beyond the global map, no map may shrink.
+            bool within = true;
+            for (int i = 0; i < frames.Count(); ++i) {
+                TGIFSubImage& frame = frames.Items(i);
+                if (frame.ColorMap().Count() > 0)
+                    continue;
+                within = within && indicesWithin(frame, global.Count());
+                if (ambiguous(frame))
                     globalFree = false;
+            }
             // A background index beyond the map shows entry 0, whichever colour sorting
             // would move there.
             const bool backgroundInMap = m_header->BackgroundColorIndex() < global.Count();
-            if (global.Count() > 0 && globalFree && backgroundInMap)
+            if (global.Count() > 0 && globalFree && backgroundInMap && within)
                 global.SortByUse();
             for (int i = 0; i < frames.Count(); ++i) {
                 TGIFSubImage& frame = frames.Items(i);
-                if (frame.ColorMap().Count() > 0 && !ambiguous(frame))
+                if (frame.ColorMap().Count() > 0 && !ambiguous(frame) && within &&
+                    indicesWithin(frame, frame.ColorMap().Count()))
                     frame.ColorMap().SortByUse();
                 steps.advance();
             }
@@ -153,7 +170,9 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
             for (int i = 0; i < frames.Count(); ++i) {
                 TGIFSubImage& frame = frames.Items(i);
                 TGIFGraphicControlExtension* control = frame.GraphicControlExtension();
-                if (i + 1 < frames.Count() && control && !ambiguous(frame) &&
+                // A frame without image hands its control block on to the next image
+                // when written: that one's disposal it is.
+                if (i + 1 < frames.Count() && control && !frame.Empty() && !ambiguous(frame) &&
                     (control->Disposal() == 2 || control->Disposal() == 3)) {
                     const TGIFSubImage& next = frames.Items(i + 1);
                     // Only a next frame that paints over all of this one hides its restore,
@@ -208,7 +227,8 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
                 if (drop) {
                     const TGIFSubImage& previous = frames.Items(c - 1);
                     before = previous.GraphicControlExtension();
-                    drop = before && !ambiguous(previous) && (before->Disposal() == 0 || before->Disposal() == 1) &&
+                    drop = before && !previous.Empty() && !ambiguous(previous) &&
+                           (before->Disposal() == 0 || before->Disposal() == 1) &&
                            before->Delay() != 0 && int(before->Delay()) + control->Delay() <= 0xFFFF;
                 }
                 if (drop) {

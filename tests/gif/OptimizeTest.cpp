@@ -270,6 +270,13 @@ TEST(Optimize, DisposalBecomesNoneOnlyWhereNothingShowsIt)
         expectSameTimeline(*image, goCleanup);
         EXPECT_EQ(image->Images().Items(0).GraphicControlExtension()->Disposal(), c.expected);
     }
+    // A control block without image belongs to the next image once written.
+    FrameSpec bare;
+    bare.disposal = 2;
+    bare.delay = 5;
+    auto image = buildImage({3, 1, Four, {bare, frame(0, 0, 2, 1, {1, 1}), frame(2, 0, 1, 1, {0}, -1, 1, 5)}});
+    expectSameTimeline(*image, goCleanup | goTrimTransparent);
+    EXPECT_EQ(image->Images().Items(0).GraphicControlExtension()->Disposal(), 2);
 }
 
 TEST(Optimize, SortingKeepsTheBackgroundColour)
