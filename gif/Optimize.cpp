@@ -209,8 +209,11 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
             for (int c = count - 1; c >= 0; --c) {
                 TGIFSubImage& frame = frames.Items(c);
                 TGIFGraphicControlExtension* control = frame.GraphicControlExtension();
-                // A restore to background covers the whole rectangle, whatever it shows.
-                if (frame.Empty() || !frame.Transparent() || !control || ambiguous(frame) || control->Disposal() == 2) {
+                // A restore to background covers the whole rectangle, whatever it shows; a
+                // frame beyond the logical screen widens the screen of whoever reads it.
+                const bool onScreen = contains(Rect(0, 0, m_header->Width(), m_header->Height()), frame.BoundsRect());
+                if (frame.Empty() || !frame.Transparent() || !control || ambiguous(frame) || control->Disposal() == 2 ||
+                    !onScreen) {
                     steps.advance();
                     continue;
                 }

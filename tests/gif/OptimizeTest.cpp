@@ -212,6 +212,10 @@ TEST(Optimize, FullyTransparentFramesFoldIntoThePreviousDelay)
     auto restore = buildImage({2, 1, Four, {frame(0, 0, 2, 1, {0, 1}, -1, 1, 5), frame(0, 0, 2, 1, {3, 1}, 3, 2, 5)}});
     restore->Optimize(goTrimTransparent, crNone, dmNearest, 8);
     EXPECT_EQ(restore->Images().Items(1).Width(), 2);
+    // Beyond the logical screen a frame widens the screen readers make: it keeps its size.
+    auto beyond = buildImage({2, 1, Four, {frame(0, 0, 2, 1, {0, 1}, -1, 1, 5), frame(0, 0, 1, 3, {1, 3, 3}, 3, 1, 5)}});
+    expectSameTimeline(*beyond, goTrimTransparent);
+    EXPECT_EQ(beyond->Images().Items(1).Height(), 3);
 }
 
 TEST(Optimize, CleanupKeepsWhatTheTimelineNeeds)
