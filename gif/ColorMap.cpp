@@ -261,6 +261,10 @@ void TGIFGlobalColorMap::Warn(int severity, const std::string& message)
 
 void TGIFGlobalColorMap::GatherHistogram(TColorHistogram& histogram)
 {
+    // The background colour fills under the first frame and restored areas: it counts as
+    // used even where no pixel shows it.
+    if (m_header && m_header->BackgroundColorIndex() < Count())
+        ++histogram[m_header->BackgroundColorIndex()].Count;
     forEachFrame(m_header, [&](TGIFSubImage& frame) {
         if (&frame.EffectiveColorMap() == this)
             countPixels(frame, histogram);

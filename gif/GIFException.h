@@ -49,6 +49,8 @@ inline constexpr std::string_view Loading = "Loading...";
 inline constexpr std::string_view Saving = "Saving...";
 inline constexpr std::string_view Rendering = "Rendering...";
 inline constexpr std::string_view Copying = "Copying...";
+inline constexpr std::string_view Converting = "Converting...";
+inline constexpr std::string_view Optimizing = "Optimizing...";
 
 // Colour reduction and the DIB toolkit.
 inline constexpr std::string_view BitmapNotValid = "Bitmap image is not valid";
@@ -60,6 +62,8 @@ inline constexpr std::string_view ScanLineOutOfRange = "Scan line index out of r
 inline constexpr std::string_view DIBOutOfMemory = "Failed to allocate memory for GIF DIB";
 
 inline constexpr std::string_view InvalidReductionMethod = "Invalid color reduction method";
+// Optimize cannot reduce to a caller's palette: it has none to pass on.
+inline constexpr std::string_view InvalidOptimizeReduction = "Invalid reduction method";
 inline constexpr std::string_view InvalidDitherMethod = "Invalid dithering method";
 inline constexpr std::string_view NoReductionPalette = "No palette given for color reduction";
 inline constexpr std::string_view ReductionBitDepth = "Reduction bit depth must be 1 to 8";

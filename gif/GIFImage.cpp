@@ -311,6 +311,11 @@ void TGIFImage::CopyFrom(const TPersistent* source)
     }
     TGIFImage staged;
     staged.m_maxPixelBytes = m_maxPixelBytes;
+    // The frame converts with this image's settings and reports through it.
+    staged.m_reductionMethod = m_reductionMethod;
+    staged.m_ditherMethod = m_ditherMethod;
+    staged.m_reductionBitDepth = m_reductionBitDepth;
+    staged.OnProgressStep = OnProgressStep;
     auto frame = std::make_unique<TGIFSubImage>(&staged);
     try {
         frame->CopyFrom(source);

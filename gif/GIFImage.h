@@ -39,6 +39,18 @@ enum TGIFDrawOption : uint16_t {
 };
 using TGIFDrawFlags = uint16_t;
 
+// What Optimize does, a one-byte set (bit n = member n).
+enum TGIFOptimization : uint8_t {
+    goTrimTransparent = 1 << 0, // transparent borders cut off, fully transparent frames folded away
+    goMergeFrames = 1 << 1,     // pixels equal to what the frame before left become transparent
+    goCleanup = 1 << 2,         // needless transparency, disposal and extensions removed
+    goSortColorMaps = 1 << 3,   // colour maps by decreasing use, unused entries dropped
+    goReduceColors = 1 << 4,    // checked only: reducing is left to the import
+};
+using TGIFOptimizations = uint8_t;
+inline constexpr TGIFOptimizations AllOptimizations =
+    goTrimTransparent | goMergeFrames | goCleanup | goSortColorMaps | goReduceColors;
+
 // Unit-wide defaults for new images.
 inline constexpr TGIFDrawFlags DefaultDrawFlags =
     dfThreaded | dfTransparent | dfAnimate | dfLoop | dfDither | dfDitherOnPalette;
@@ -58,7 +70,7 @@ inline constexpr int MaximumFrameDelay = 1000;
 
 // When set, every frame is rendered right after it is read.
 extern bool RenderOnLoad;
-// When set, storing an image optimises it first (once images can be optimised).
+// When set, storing an image (WriteStored) optimises it first with every optimisation.
 extern bool OptimizeOnWrite;
 // Whether the screen shows colours through a palette (8 bits per pixel or fewer), and so
 // whether dfDitherOnPalette dithers. Read from the screen the first time they are asked
@@ -132,6 +144,16 @@ public:
     // Writes the GIF at the stream's position; an image without frames raises
     // "Unsupported GIF version" before writing anything.
     void SaveToStream(TStream& stream) override;
+    // SaveToStream, optimised first when OptimizeOnWrite is set.
+    void WriteStored(TStream& stream) override;
+
+    // Makes the file smaller without changing what an animation shows: stops every
+    // painter and keeps new ones out until done, reports "Optimizing..." progress. A
+    // failure leaves each frame whole. goReduceColors with crPalette and without
+    // goCleanup raises "Invalid reduction method" before anything changes. The dither
+    // method and bit depth are accepted for callers and not used.
+    void Optimize(TGIFOptimizations options, TReductionMethod reductionMethod, TDitherMethod ditherMethod,
+                  int reductionBitDepth);
 
     // The "GIF Image" format as a whole file, or a bitmap as one frame; any other format
     // raises "Unsupported clipboard format".

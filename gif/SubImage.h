@@ -35,8 +35,17 @@ public:
     void SaveToStream(TStream& stream) override;
     void LoadFromStream(TStream& stream) override;
     // From another frame: descriptor, pixels, local map, extensions and a rendered bitmap
-    // when it has one. Other sources raise EConvertError.
+    // when it has one. From a bitmap, icon, metafile or picture: its pixels become the
+    // frame's, through the image's colour reduction where the bitmap has no palette of
+    // at most 256 colours; what an icon or metafile leaves unpainted becomes transparent.
+    // A failed import leaves the frame as it was. Other sources raise EConvertError.
     void CopyFrom(const TPersistent* source) override;
+    // Shrinks a transparent frame to the smallest rectangle holding every pixel that is
+    // not transparent; a frame of transparent pixels alone is cleared.
+    void TrimTransparentBorders();
+    // Makes transparent the pixels that show the colour previous leaves on the screen
+    // there, choosing a transparent index when the frame has none.
+    void MergeWithPrevious(TGIFSubImage* previous);
     // Into a bitmap: the rendered frame (nothing for an empty frame).
     void CopyInto(TPersistent& destination) const override;
 
@@ -151,6 +160,10 @@ private:
     void installRendered(RenderedFrame rendered, bool masking);
     void renderEnded(bool succeeded);
     void changed();
+    void importGraphic(const TPersistent* source);
+    void importBitmap(const TBitmap& bitmap, const TBitmap* mask);
+    void applyMask(const TBitmap& mask);
+    void importProgress(TProgressStage stage, uint8_t percent);
 
     std::unique_ptr<uint8_t[]> m_data;
     int64_t m_dataSize = 0;

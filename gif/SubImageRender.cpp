@@ -296,7 +296,7 @@ void TGIFSubImage::CopyFrom(const TPersistent* source)
     }
     const auto* other = dynamic_cast<const TGIFSubImage*>(source);
     if (!other) {
-        TGIFItem::CopyFrom(source);
+        importGraphic(source);
         return;
     }
     Clear();

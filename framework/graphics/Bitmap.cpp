@@ -1,5 +1,6 @@
 #include "framework/graphics/Bitmap.h"
 
+#include "framework/core/Exception.h"
 #include "framework/core/Stream.h"
 #include "framework/graphics/Canvas.h"
 #include "framework/graphics/Clipboard.h"
@@ -427,7 +428,13 @@ void TBitmap::CopyFrom(const TPersistent* source)
         return;
     }
     if (const auto* graphic = dynamic_cast<const TGraphic*>(source)) {
-        // Any other graphic is drawn onto a white device bitmap of its size.
+        // A graphic that knows how to become a bitmap does so; any other is drawn onto a
+        // white device bitmap of its size.
+        try {
+            graphic->CopyInto(*this);
+            return;
+        } catch (const EConvertError&) {
+        }
         auto& other = const_cast<TGraphic&>(*graphic);
         setImage(std::make_shared<Image>());
         SetSize(other.Width(), other.Height());

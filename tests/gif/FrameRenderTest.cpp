@@ -4,6 +4,7 @@
 
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Canvas.h"
+#include "framework/graphics/GraphicsObjects.h"
 #include "framework/graphics/Palette.h"
 #include "gif/ColorLookup.h"
 #include "gif/Dither.h"
@@ -500,5 +501,6 @@ TEST(FrameCopy, AnotherFramesContentIsCopiedAndOtherSourcesAreRefused)
     copy.CopyInto(bitmap);
     EXPECT_EQ(bitmap.Width(), 2);
     EXPECT_EQ(pixelAt(bitmap, 0, 0), RGB(8, 8, 8));
-    EXPECT_EQ(messageOf<EConvertError>([&] { copy.CopyFrom(&bitmap); }), "Ne peut affecter TBitmap à TGIFSubImage");
+    TPen pen;
+    EXPECT_EQ(messageOf<EConvertError>([&] { copy.CopyFrom(&pen); }), "Ne peut affecter TPen à TGIFSubImage");
 }

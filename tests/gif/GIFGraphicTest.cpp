@@ -250,12 +250,16 @@ TEST(GIFCopy, AFailedCopyLeavesTheImageAsItWas)
     EXPECT_FALSE(image->OnProgressStep);
 }
 
-TEST(GIFCopy, NoneClearsAndOtherGraphicsAreRefusedUntilFramesImportThem)
+TEST(GIFCopy, NoneClearsAGraphicBecomesTheOneFrameAndOtherObjectsAreRefused)
 {
     auto image = twoFrames();
-    TBitmap bitmap(2, 2);
-    EXPECT_EQ(messageOf<EConvertError>([&] { image->CopyFrom(&bitmap); }), "Ne peut affecter TBitmap à TGIFImage");
+    TPen pen;
+    EXPECT_EQ(messageOf<EConvertError>([&] { image->CopyFrom(&pen); }), "Ne peut affecter TPen à TGIFImage");
     EXPECT_EQ(image->Images().Count(), 2);
+    TBitmap bitmap(3, 2);
+    image->CopyFrom(&bitmap);
+    EXPECT_EQ(image->Images().Count(), 1);
+    EXPECT_EQ(image->Width(), 3);
     image->CopyFrom(nullptr);
     EXPECT_TRUE(image->IsEmpty());
     EXPECT_EQ(image->Width(), 0);

@@ -89,7 +89,16 @@ void printError(const std::string& name, const std::string& message)
     std::fprintf(stderr, "%s: error: %s\n", name.c_str(), message.c_str());
 }
 
-LoadedImage loadImage(const std::string& name, const CommonOptions& options)
+std::string readInput(const std::string& name)
+{
+    if (name == "-")
+        return readStandardInput();
+    TMemoryStream stream;
+    stream.LoadFromFile(name);
+    return std::string(stream.Bytes().begin(), stream.Bytes().end());
+}
+
+LoadedImage loadImageFrom(const std::string& name, const std::string& bytes, const CommonOptions& options)
 {
     LoadedImage loaded;
     loaded.image = std::make_unique<TGIFImage>();
@@ -99,15 +108,7 @@ LoadedImage loadImage(const std::string& name, const CommonOptions& options)
         printWarning(name, message, options);
     };
     try {
-        // The whole input first: the reader steps back and measures what is left.
-        TMemoryStream stream;
-        if (name == "-") {
-            const std::string bytes = readStandardInput();
-            stream.Write(bytes.data(), bytes.size());
-            stream.SetPosition(0);
-        } else {
-            stream.LoadFromFile(name);
-        }
+        TReadOnlyMemoryStream stream(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
         loaded.image->LoadFromStream(stream);
     } catch (const Exception& e) {
         loaded.error = e.Message();
@@ -118,6 +119,22 @@ LoadedImage loadImage(const std::string& name, const CommonOptions& options)
     if (!loaded.error.empty())
         printError(name, loaded.error);
     return loaded;
+}
+
+LoadedImage loadImage(const std::string& name, const CommonOptions& options)
+{
+    std::string bytes;
+    try {
+        // The whole input first: the reader steps back and measures what is left.
+        bytes = readInput(name);
+    } catch (const Exception& e) {
+        LoadedImage failed;
+        failed.image = std::make_unique<TGIFImage>();
+        failed.error = e.Message();
+        printError(name, failed.error);
+        return failed;
+    }
+    return loadImageFrom(name, bytes, options);
 }
 
 void writeOutput(const std::string& name, const std::string& bytes)

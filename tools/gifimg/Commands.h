@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+class QImage;
 class TGIFImage;
+class TPalette;
 
 namespace gifimg {
 
@@ -49,6 +51,10 @@ struct LoadedImage {
     std::string error;
 };
 
+// The bytes of a file, or of standard input for "-"; raises EReadError or EFOpenError.
+std::string readInput(const std::string& name);
+// Loads name from its bytes as loadImage does.
+LoadedImage loadImageFrom(const std::string& name, const std::string& bytes, const CommonOptions& options);
 // Loads name; each warning is also printed as "NAME: warning: TEXT" unless quiet, and a
 // failure as "NAME: error: MESSAGE".
 LoadedImage loadImage(const std::string& name, const CommonOptions& options);
@@ -58,11 +64,25 @@ void printError(const std::string& name, const std::string& message);
 // Replaces the file atomically, or writes standard output for "-".
 void writeOutput(const std::string& name, const std::string& bytes);
 
+// Reduction methods and ditherers by their command-line names: the index, or -1.
+int reductionMethodOf(const QString& name);
+int ditherMethodOf(const QString& name);
+QString reductionMethodNames();
+QString ditherMethodNames();
+// The image at name ("-": standard input); a null image and the reader's complaint when
+// Qt cannot read it.
+QImage readImage(const QString& name, QString& error);
+// The global colour table of a GIF, else the first local one; or the table of a palette
+// image. Null with a message when the file has none.
+std::unique_ptr<TPalette> readPalette(const QString& file, const CommonOptions& options, std::string& error);
+
 int runInfo(const QStringList& arguments);
 int runExtract(const QStringList& arguments);
 int runCopy(const QStringList& arguments);
 int runReduce(const QStringList& arguments);
 int runRender(const QStringList& arguments);
 int runPlay(const QStringList& arguments);
+int runConvert(const QStringList& arguments);
+int runOptimize(const QStringList& arguments);
 
 } // namespace gifimg

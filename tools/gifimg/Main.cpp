@@ -22,6 +22,11 @@ constexpr const char* Usage =
     "  render FILE OUT.png [--frame N] | render FILE --all OUTDIR\n"
     "                                  composed frames, as a viewer shows them, as RGB PNGs\n"
     "  play FILE [--rate N] [--stop-after N]  the animation in a window\n"
+    "  convert IN... OUT.gif [--method M] [--dither D] [--bits N] [--palette FILE] [--delay N]\n"
+    "          [--loop N] [--rle] [--optimize] [--psnr]\n"
+    "                                  images (or a folder of them) to a GIF; several make an animation\n"
+    "  optimize IN OUT [--trim] [--merge] [--cleanup] [--sort]\n"
+    "                                  the same animation in fewer bytes; never larger than IN\n"
     "\n"
     "Every command takes -q (no warning lines), --max-pixels N and --help.\n"
     "FILE, IN and OUT may be '-' for standard input or output.\n"
@@ -60,6 +65,10 @@ int main(int argc, char** argv)
         return gifimg::runRender(arguments);
     if (command == "play")
         return gifimg::runPlay(arguments);
+    if (command == "convert")
+        return gifimg::runConvert(arguments);
+    if (command == "optimize")
+        return gifimg::runOptimize(arguments);
     std::fprintf(stderr, "gifimg: unknown command '%s'\n\n%s", argv[1], Usage);
     return gifimg::ExitUsage;
 }

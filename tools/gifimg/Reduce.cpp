@@ -26,6 +26,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+double millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
 const char* const MethodNames[] = {"none",     "system20", "halftone", "gray4",           "bw",     "gray256",
                                    "netscape", "quantize", "quantize-system", "palette", "refined"};
 const char* const DitherNames[] = {"nearest", "floyd-steinberg", "stucki",  "sierra",
@@ -50,13 +55,28 @@ QString joinedNames(const char* const (&names)[N])
     return list.join(", ");
 }
 
-double millisecondsSince(Clock::time_point start)
+} // namespace
+
+int reductionMethodOf(const QString& name)
 {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    return indexOfName(MethodNames, name);
 }
 
-// The image at name ("-": standard input); a null image and the reader's complaint when
-// Qt cannot read it.
+int ditherMethodOf(const QString& name)
+{
+    return indexOfName(DitherNames, name);
+}
+
+QString reductionMethodNames()
+{
+    return joinedNames(MethodNames);
+}
+
+QString ditherMethodNames()
+{
+    return joinedNames(DitherNames);
+}
+
 QImage readImage(const QString& name, QString& error)
 {
     QByteArray bytes;
@@ -80,8 +100,6 @@ QImage readImage(const QString& name, QString& error)
     return image;
 }
 
-// The global colour table of a GIF, else the first local one; or the table of a palette
-// image. Null with a message when the file has none.
 std::unique_ptr<TPalette> readPalette(const QString& file, const CommonOptions& options, std::string& error)
 {
     const std::string name = file.toLocal8Bit().toStdString();
@@ -116,7 +134,6 @@ std::unique_ptr<TPalette> readPalette(const QString& file, const CommonOptions& 
     return paletteOfTable(image.colorTable());
 }
 
-} // namespace
 
 int runReduce(const QStringList& arguments)
 {
@@ -125,11 +142,11 @@ int runReduce(const QStringList& arguments)
                                       "format). Alpha is dropped before reduction. The time taken goes to "
                                       "standard error.");
     QCommandLineParser& parser = commandLine.parser();
-    parser.addOption({"method", "Target palette: " + joinedNames(MethodNames) + " (default netscape; refined "
+    parser.addOption({"method", "Target palette: " + reductionMethodNames() + " (default netscape; refined "
                                  "gives photos the least error).",
                       "METHOD"});
     parser.addOption({"palette", "Palette of a GIF or palette PNG, for --method palette (implies it).", "FILE"});
-    parser.addOption({"dither", "Ditherer: " + joinedNames(DitherNames) + " (default nearest; "
+    parser.addOption({"dither", "Ditherer: " + ditherMethodNames() + " (default nearest; "
                                  "serpentine keeps edges clean).",
                       "DITHER"});
     parser.addOption({"bits", "Colours of --method quantize or refined as bits, 1 to 8 (default 8).", "N"});
@@ -143,7 +160,7 @@ int runReduce(const QStringList& arguments)
     const bool paletteGiven = parser.isSet("palette");
     TReductionMethod method = paletteGiven ? crPalette : DefaultReductionMethod;
     if (parser.isSet("method")) {
-        const int index = indexOfName(MethodNames, parser.value("method"));
+        const int index = reductionMethodOf(parser.value("method"));
         if (index < 0)
             return commandLine.usageError("unknown method '" + parser.value("method") + "'");
         method = TReductionMethod(index);
@@ -152,7 +169,7 @@ int runReduce(const QStringList& arguments)
         return commandLine.usageError("--palette FILE goes with --method palette");
     TDitherMethod dither = DefaultDitherMethod;
     if (parser.isSet("dither")) {
-        const int index = indexOfName(DitherNames, parser.value("dither"));
+        const int index = ditherMethodOf(parser.value("dither"));
         if (index < 0)
             return commandLine.usageError("unknown ditherer '" + parser.value("dither") + "'");
         dither = TDitherMethod(index);

@@ -1,0 +1,305 @@
+// Optimising an image in place: passes that make the file smaller and leave what an
+// animation shows, frame by frame and for as long, as it was.
+
+#include "gif/GIFImage.h"
+
+#include "framework/core/System.h"
+#include "gif/ColorMap.h"
+#include "gif/Extensions.h"
+#include "gif/GIFException.h"
+#include "gif/Header.h"
+#include "gif/ImageList.h"
+#include "gif/SubImage.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+std::vector<TGIFGraphicControlExtension*> controlsOf(const TGIFSubImage& frame)
+{
+    std::vector<TGIFGraphicControlExtension*> controls;
+    const TGIFExtensionList& extensions = frame.Extensions();
+    for (int i = 0; i < extensions.Count(); ++i)
+        if (auto* control = dynamic_cast<TGIFGraphicControlExtension*>(&extensions.Items(i)))
+            controls.push_back(control);
+    return controls;
+}
+
+// Several control blocks before one image say contradictory things; such a frame, and
+// the global map while it uses it, are left as they are.
+bool ambiguous(const TGIFSubImage& frame)
+{
+    return controlsOf(frame).size() > 1;
+}
+
+// As the painter reads it: the last control block counts.
+int disposalOf(const TGIFSubImage& frame)
+{
+    const auto controls = controlsOf(frame);
+    return controls.empty() ? 0 : controls.back()->Disposal();
+}
+
+bool contains(const TRect& outer, const TRect& inner)
+{
+    return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
+           outer.bottom >= inner.bottom;
+}
+
+bool usesIndex(const TGIFSubImage& frame, uint8_t index)
+{
+    const uint8_t* data = frame.Data();
+    return data && std::find(data, data + frame.DataSize(), index) != data + frame.DataSize();
+}
+
+bool allIndex(const TGIFSubImage& frame, uint8_t index)
+{
+    const uint8_t* data = frame.Data();
+    return data && std::all_of(data, data + frame.DataSize(), [index](uint8_t p) { return p == index; });
+}
+
+// Pixels beyond a map keep their index when it is sorted; with fewer entries after the
+// sort they could then lie beyond the table written and no longer be saved.
+bool indicesWithin(const TGIFSubImage& frame, int count)
+{
+    const uint8_t* data = frame.Data();
+    return !data || *std::max_element(data, data + frame.DataSize()) < count;
+}
+
+bool isLoop(const TGIFExtension& extension)
+{
+    return dynamic_cast<const TGIFAppExtNSLoop*>(&extension) != nullptr;
+}
+
+bool hasLoop(const TGIFSubImage& frame)
+{
+    const TGIFExtensionList& extensions = frame.Extensions();
+    for (int i = 0; i < extensions.Count(); ++i)
+        if (isLoop(extensions.Items(i)))
+            return true;
+    return false;
+}
+
+// Progress through the passes, in steps of frames.
+class Steps {
+public:
+    Steps(TGIFImage& image, int frames) : m_image(image), m_total(6 * frames) {}
+    void report(TProgressStage stage, uint8_t percent)
+    {
+        m_image.Progress(&m_image, stage, percent, false, TRect{}, std::string(GIFText::Optimizing));
+    }
+    void advance(int count = 1)
+    {
+        m_counter += count;
+        report(TProgressStage::psRunning, static_cast<uint8_t>(MulDiv(m_counter, 100, m_total)));
+    }
+
+private:
+    TGIFImage& m_image;
+    int m_total;
+    int m_counter = 0;
+};
+
+} // namespace
+
+void TGIFImage::WriteStored(TStream& stream)
+{
+    if (OptimizeOnWrite)
+        Optimize(AllOptimizations, crNone, dmNearest, 8);
+    SaveToStream(stream);
+}
+
+void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMethod, TDitherMethod,
+                         int)
+{
+    // A palette to reduce to cannot be passed in; refused before anything changes.
+    if ((options & goReduceColors) && !(options & goCleanup) && reductionMethod == crPalette)
+        RaiseGIFError(GIFText::InvalidOptimizeReduction);
+    if (m_images->Count() == 0)
+        return;
+    StopAllPainting();
+    auto locked = Painters().Lock();
+    TGIFImageList& frames = *m_images;
+    const int startFrames = frames.Count();
+    Steps steps(*this, startFrames);
+    steps.report(TProgressStage::psStarting, 0);
+    try {
+        // 1. Colour maps by use.
+        if (options & goSortColorMaps) {
+            TGIFColorMap& global = m_header->ColorMap();
+            bool globalFree = true;
+            // Frames on the global map write at the image's depth, the largest of all maps':
+            // with pixels beyond the global map, no map may shrink.
+            bool within = true;
+            for (int i = 0; i < frames.Count(); ++i) {
+                TGIFSubImage& frame = frames.Items(i);
+                if (frame.ColorMap().Count() > 0)
+                    continue;
+                within = within && indicesWithin(frame, global.Count());
+                if (ambiguous(frame))
+                    globalFree = false;
+            }
+            // A background index beyond the map shows entry 0, whichever colour sorting
+            // would move there.
+            const bool backgroundInMap = m_header->BackgroundColorIndex() < global.Count();
+            if (global.Count() > 0 && globalFree && backgroundInMap && within)
+                global.SortByUse();
+            for (int i = 0; i < frames.Count(); ++i) {
+                TGIFSubImage& frame = frames.Items(i);
+                if (frame.ColorMap().Count() > 0 && !ambiguous(frame) && within &&
+                    indicesWithin(frame, frame.ColorMap().Count()))
+                    frame.ColorMap().SortByUse();
+                steps.advance();
+            }
+        } else {
+            steps.advance(frames.Count());
+        }
+
+        // 2. Transparency nobody uses; disposal nobody sees.
+        if (options & goCleanup) {
+            for (int i = 0; i < frames.Count(); ++i) {
+                TGIFSubImage& frame = frames.Items(i);
+                if (frame.Transparent() && frame.GraphicControlExtension() && !ambiguous(frame) &&
+                    !usesIndex(frame, frame.GraphicControlExtension()->TransparentColorIndex())) {
+                    frame.GraphicControlExtension()->SetTransparent(false);
+                    frame.DiscardBitmap();
+                    frame.DiscardMask();
+                }
+                steps.advance();
+            }
+            for (int i = 0; i < frames.Count(); ++i) {
+                TGIFSubImage& frame = frames.Items(i);
+                TGIFGraphicControlExtension* control = frame.GraphicControlExtension();
+                // A frame without image hands its control block on to the next image
+                // when written: that one's disposal it is.
+                if (i + 1 < frames.Count() && control && !frame.Empty() && !ambiguous(frame) &&
+                    (control->Disposal() == 2 || control->Disposal() == 3)) {
+                    const TGIFSubImage& next = frames.Items(i + 1);
+                    // Only a next frame that paints over all of this one hides its restore,
+                    // and only when it does not restore this one itself afterwards.
+                    if (!next.Empty() && !next.Transparent() && contains(next.BoundsRect(), frame.BoundsRect()) &&
+                        disposalOf(next) != 3)
+                        control->SetDisposal(0);
+                }
+                steps.advance();
+            }
+        } else {
+            steps.advance(2 * frames.Count());
+        }
+
+        // 3. Pixels the screen shows already.
+        if (options & goMergeFrames) {
+            for (int c = frames.Count() - 1; c >= 1; --c) {
+                int b = c - 1;
+                while (b > 0 && disposalOf(frames.Items(b)) == 3)
+                    --b;
+                TGIFSubImage& frame = frames.Items(c);
+                if (!ambiguous(frame) && !ambiguous(frames.Items(b)))
+                    frame.MergeWithPrevious(&frames.Items(b));
+                steps.advance();
+            }
+            steps.advance();
+        } else {
+            steps.advance(frames.Count());
+        }
+
+        // 4. Transparent borders; frames that show nothing.
+        if (options & goTrimTransparent) {
+            const int count = frames.Count();
+            for (int c = count - 1; c >= 0; --c) {
+                TGIFSubImage& frame = frames.Items(c);
+                TGIFGraphicControlExtension* control = frame.GraphicControlExtension();
+                // A restore to background covers the whole rectangle, whatever it shows; a
+                // frame beyond the logical screen widens the screen of whoever reads it.
+                const bool onScreen = contains(Rect(0, 0, m_header->Width(), m_header->Height()), frame.BoundsRect());
+                if (frame.Empty() || !frame.Transparent() || !control || ambiguous(frame) || control->Disposal() == 2 ||
+                    !onScreen) {
+                    steps.advance();
+                    continue;
+                }
+                const uint8_t t = control->TransparentColorIndex();
+                if (!allIndex(frame, t)) {
+                    frame.TrimTransparentBorders();
+                    steps.advance();
+                    continue;
+                }
+                bool drop = c > 0 && !hasLoop(frame) && control->Delay() != 0;
+                if (drop && !(options & goCleanup))
+                    drop = frame.Extensions().Count() == 1;
+                TGIFGraphicControlExtension* before = nullptr;
+                if (drop) {
+                    const TGIFSubImage& previous = frames.Items(c - 1);
+                    before = previous.GraphicControlExtension();
+                    drop = before && !previous.Empty() && !ambiguous(previous) &&
+                           (before->Disposal() == 0 || before->Disposal() == 1) &&
+                           before->Delay() != 0 && int(before->Delay()) + control->Delay() <= 0xFFFF;
+                }
+                if (drop) {
+                    before->SetDelay(static_cast<uint16_t>(before->Delay() + control->Delay()));
+                    frames.Delete(c);
+                } else {
+                    // One transparent pixel keeps the frame's place in the timeline.
+                    frame.SetBoundsRect(frame.Left(), frame.Top(), 1, 1);
+                    frame.NeedData();
+                    frame.Data()[0] = t;
+                }
+                steps.advance();
+            }
+        } else {
+            steps.advance(frames.Count());
+        }
+
+        // 5. Extensions nobody reads. An image without any picture is only its extensions:
+        // removing them would leave nothing that can be written.
+        bool pictures = false;
+        for (int n = 0; n < frames.Count() && !pictures; ++n)
+            pictures = !frames.Items(n).Empty();
+        if ((options & goCleanup) && pictures) {
+            const bool animation = frames.Count() > 1;
+            const TGIFExtension* firstLoop = nullptr;
+            for (int n = 0; n < frames.Count() && !firstLoop; ++n) {
+                const TGIFExtensionList& extensions = frames.Items(n).Extensions();
+                for (int e = 0; e < extensions.Count() && !firstLoop; ++e)
+                    if (isLoop(extensions.Items(e)))
+                        firstLoop = &extensions.Items(e);
+            }
+            for (int n = frames.Count() - 1; n >= 0; --n) {
+                TGIFSubImage& frame = frames.Items(n);
+                if (ambiguous(frame))
+                    continue;
+                TGIFExtensionList& extensions = frame.Extensions();
+                for (int e = extensions.Count() - 1; e >= 0; --e) {
+                    TGIFExtension& extension = extensions.Items(e);
+                    const bool loop = isLoop(extension);
+                    if ((loop && (!animation || &extension != firstLoop)) ||
+                        dynamic_cast<TGIFCommentExtension*>(&extension) ||
+                        dynamic_cast<TGIFTextExtension*>(&extension) ||
+                        dynamic_cast<TGIFUnknownAppExtension*>(&extension))
+                        extensions.Delete(e);
+                }
+                if (TGIFGraphicControlExtension* control = frame.GraphicControlExtension()) {
+                    const bool single = frames.Count() == 1;
+                    if ((control->Delay() == 0 || single) && !control->Transparent() && !control->UserInput() &&
+                        (control->Disposal() <= 1 || single)) {
+                        for (int e = 0; e < extensions.Count(); ++e)
+                            if (&extensions.Items(e) == control) {
+                                extensions.Delete(e);
+                                break;
+                            }
+                    }
+                }
+                if (frame.Empty() && extensions.Count() == 0)
+                    frames.Delete(n);
+            }
+        }
+        steps.advance(frames.Count());
+    } catch (...) {
+        steps.report(TProgressStage::psEnding, 0);
+        DropBitmap();
+        Changed(this);
+        throw;
+    }
+    steps.report(TProgressStage::psEnding, 100);
+    DropBitmap();
+    Changed(this);
+}
