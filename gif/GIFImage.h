@@ -200,7 +200,7 @@ public:
     // The pixel bytes all frames may hold together. Every frame allocation is checked
     // against it first and fails with EOutOfMemory beyond it.
     int64_t MaxPixelBytes() const { return m_maxPixelBytes; }
-    void SetMaxPixelBytes(int64_t value) { m_maxPixelBytes = value; }
+    void SetMaxPixelBytes(int64_t value) override { m_maxPixelBytes = value; }
     int64_t PixelBytes() const { return m_pixelBytes; }
     // Frames account for their pixels here: ReservePixelBytes raises EOutOfMemory when
     // the budget would be exceeded and then reserves nothing.

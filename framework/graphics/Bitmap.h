@@ -155,6 +155,11 @@ public:
     // and EReadError for missing bytes, and leaves the bitmap unchanged then.
     void LoadFromStream(TStream& stream) override;
     void SaveToStream(TStream& stream) override;
+    // Reading raises EOutOfMemory ("Mémoire insuffisante") for rows beyond this many
+    // bytes, before allocating them.
+    static constexpr int64_t DefaultMaxPixelBytes = int64_t(512) << 20;
+    int64_t MaxPixelBytes() const { return m_maxPixelBytes; }
+    void SetMaxPixelBytes(int64_t value) override { m_maxPixelBytes = value; }
     // Standard bitmap format (2): the data is a bitmap-file stream; empty data takes the
     // clipboard's own.
     void LoadClipboard(uint32_t format, const TClipboardData& data, const TPalette* palette) override;
@@ -172,4 +177,5 @@ private:
     std::shared_ptr<Image> m_image;
     std::unique_ptr<TCanvas> m_canvas;
     bool m_dormant = false;
+    int64_t m_maxPixelBytes = DefaultMaxPixelBytes;
 };

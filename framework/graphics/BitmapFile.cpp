@@ -134,6 +134,12 @@ size_t ImageBytes(const Info& info)
     return RowBytes(info.width, info.bitCount, 32) * static_cast<size_t>(info.height);
 }
 
+void CheckBudget(size_t bytes, int64_t maxPixelBytes)
+{
+    if (maxPixelBytes < 0 || bytes > static_cast<uint64_t>(maxPixelBytes))
+        throw EOutOfMemory();
+}
+
 std::vector<uint8_t> ExpandRunLength(const Info& info, const uint8_t* data, size_t size)
 {
     const size_t stride = RowBytes(info.width, info.bitCount, 32);
@@ -263,6 +269,7 @@ void TBitmap::LoadFromStream(TStream& stream)
     // refused rather than allocated.
     if (info.RunLength() && dib::ImageBytes(info) / 64 > bytes + (size_t(1) << 18))
         invalid();
+    dib::CheckBudget(dib::ImageBytes(info), m_maxPixelBytes);
     stream.SetPosition(pixels);
     std::vector<uint8_t> bits(bytes);
     stream.ReadBuffer(bits.data(), bytes);

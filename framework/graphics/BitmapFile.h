@@ -36,6 +36,9 @@ Info ParseInfo(const uint8_t* data, size_t size, bool icon);
 // Bytes of the pixel rows the header describes, once uncompressed.
 size_t ImageBytes(const Info& info);
 
+// Raises EOutOfMemory when bytes of pixels exceed the reader's budget.
+void CheckBudget(size_t bytes, int64_t maxPixelBytes);
+
 // Expands run-length encoded data (8 or 4 bits) into uncompressed rows, stored as the
 // header says (bottom-up). Pixels the data skips keep index 0; data that runs past the
 // image is ignored.

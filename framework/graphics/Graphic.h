@@ -48,6 +48,9 @@ public:
     // Replaces the file atomically: a failing save leaves the old file as it was.
     virtual void SaveFile(const std::string& fileName);
     virtual void LoadFromStream(TStream& stream) = 0;
+    // The most pixel memory a later read may allocate; beyond it reading raises
+    // EOutOfMemory before allocating. Graphics without pixels of their own ignore it.
+    virtual void SetMaxPixelBytes(int64_t) {}
     virtual void SaveToStream(TStream& stream) = 0;
     // Raises EInvalidGraphicOperation unless a graphic knows the format.
     virtual void LoadClipboard(uint32_t format, const TClipboardData& data, const TPalette* palette);

@@ -63,10 +63,12 @@ struct Decoded {
     std::unique_ptr<TBitmap> mask;
 };
 
-Decoded decodeImage(const std::vector<uint8_t>& data, const Entry& entry)
+Decoded decodeImage(const std::vector<uint8_t>& data, const Entry& entry, int64_t maxPixelBytes)
 {
     const uint8_t* base = data.data() + entry.offset;
     const dib::Info info = dib::ParseInfo(base, entry.size, true);
+    // The colour image ends up in the device format, the largest of the pieces.
+    dib::CheckBudget(RowBytes(info.width, 32, 32) * static_cast<size_t>(info.height), maxPixelBytes);
     const size_t colourBytes = dib::ImageBytes(info);
     const size_t maskStride = RowBytes(info.width, 1, 32);
     if (entry.size - info.headerBytes < colourBytes)
@@ -209,7 +211,7 @@ void TIcon::LoadFromStream(TStream& stream)
     std::stable_sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
         return distance(a) != distance(b) ? distance(a) < distance(b) : a.bitCount > b.bitCount;
     });
-    Decoded decoded = decodeImage(data, entries.front());
+    Decoded decoded = decodeImage(data, entries.front(), m_maxPixelBytes);
     m_data = std::move(data);
     m_image = std::move(decoded.image);
     m_mask = std::move(decoded.mask);

@@ -37,9 +37,15 @@ public:
     // icon unchanged then.
     void LoadFromStream(TStream& stream) override;
     void SaveToStream(TStream& stream) override;
+    // Reading raises EOutOfMemory ("Mémoire insuffisante") for an image whose pixels
+    // would take more than this many bytes, before allocating them.
+    static constexpr int64_t DefaultMaxPixelBytes = int64_t(512) << 20;
+    int64_t MaxPixelBytes() const { return m_maxPixelBytes; }
+    void SetMaxPixelBytes(int64_t value) override { m_maxPixelBytes = value; }
 
 private:
     std::vector<uint8_t> m_data;
     std::unique_ptr<TBitmap> m_image;
     std::unique_ptr<TBitmap> m_mask;
+    int64_t m_maxPixelBytes = DefaultMaxPixelBytes;
 };

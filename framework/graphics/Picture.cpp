@@ -137,6 +137,8 @@ void TPicture::LoadFromFile(const std::string& fileName)
     if (!graphicClass)
         throw EInvalidGraphic(Format("Extension de fichier graphique inconnue (.%s)", {extension}));
     std::unique_ptr<TGraphic> graphic = createGraphic(*graphicClass);
+    if (m_maxPixelBytes > 0)
+        graphic->SetMaxPixelBytes(m_maxPixelBytes);
     graphic->OnProgress = OnProgress;
     graphic->LoadFile(fileName);
     TakeGraphic(std::move(graphic));
@@ -159,6 +161,8 @@ void TPicture::ReadStored(TStream& stream)
     if (!graphicClass)
         return;
     std::unique_ptr<TGraphic> graphic = createGraphic(*graphicClass);
+    if (m_maxPixelBytes > 0)
+        graphic->SetMaxPixelBytes(m_maxPixelBytes);
     graphic->ReadStored(stream);
     TakeGraphic(std::move(graphic));
 }

@@ -54,6 +54,9 @@ public:
     // class has leaves the picture unchanged; a graphic that fails to read is destroyed
     // and the error passes on, the picture keeping its old graphic.
     void ReadStored(TStream& stream);
+    // Passed to each graphic the picture creates for reading (see TGraphic::SetMaxPixelBytes);
+    // 0 leaves the graphics' own defaults.
+    void SetMaxPixelBytes(int64_t value) { m_maxPixelBytes = value; }
     void WriteStored(TStream& stream) const;
 
     void LoadFromClipboardFormat(uint32_t format, const TClipboardData& data, const TPalette* palette);
@@ -83,4 +86,5 @@ private:
     T& force();
 
     std::unique_ptr<TGraphic> m_graphic;
+    int64_t m_maxPixelBytes = 0;
 };

@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     TGIFImage image;
-    image.SetMaxPixelBytes(int64_t(4) << 20);
+    image.SetMaxPixelBytes(int64_t(64) << 10);
     int warnings = 0;
     image.OnWarn = [&warnings](TObject*, int, const std::string&) { ++warnings; };
     TReadOnlyMemoryStream stream(data, size);

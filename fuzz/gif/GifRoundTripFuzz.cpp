@@ -40,7 +40,7 @@ std::vector<uint8_t> save(TGIFImage& image)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    constexpr int64_t Budget = int64_t(4) << 20;
+    constexpr int64_t Budget = int64_t(64) << 10;
     TGIFImage first;
     first.SetMaxPixelBytes(Budget);
     std::vector<uint8_t> a;

@@ -1,4 +1,5 @@
-// Any bytes given to the bitmap-file reader end in a bitmap or an exception of ours.
+// Any bytes given to the bitmap-file reader end in a bitmap or an exception of ours, within
+// a small pixel budget so that each input takes little time and memory.
 #include "framework/core/Stream.h"
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Canvas.h"
@@ -10,6 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     TReadOnlyMemoryStream stream(data, size);
     TBitmap bitmap;
+    bitmap.SetMaxPixelBytes(int64_t(256) << 10);
     try {
         bitmap.LoadFromStream(stream);
     } catch (const Exception&) {

@@ -1,4 +1,5 @@
-// Any bytes given to the icon reader end in an icon or an exception of ours.
+// Any bytes given to the icon reader end in an icon or an exception of ours, within a small
+// pixel budget.
 #include "framework/core/Stream.h"
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Canvas.h"
@@ -11,6 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     TReadOnlyMemoryStream stream(data, size);
     TIcon icon;
+    icon.SetMaxPixelBytes(int64_t(256) << 10);
     try {
         icon.LoadFromStream(stream);
     } catch (const Exception&) {

@@ -237,7 +237,7 @@ TEST_P(DeleteThenSave, LeavesTheOtherContactAlone)
 
 INSTANTIATE_TEST_SUITE_P(Picks, DeleteThenSave,
                          testing::Values(PickWay{"FromTheList", false}, PickWay{"WithArrowKeys", true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(AddressBook, DeleteWithoutANameOrOfItemsErasesNothing)
 {
@@ -421,7 +421,7 @@ INSTANTIATE_TEST_SUITE_P(Lists, ReadOnlyStore, testing::Values(
     ReadOnlyClose{"OtherCase", "[items]\nALICE=\nbob=x\n", "", true},
     ReadOnlyClose{"Bare", "[Items]\n", "", true},
     ReadOnlyClose{"MissingAName", "[Items]\nBob=\nAlice=\n", "Carl", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(AddressBook, GoButtonOpensOnlyWebAddresses)
 {

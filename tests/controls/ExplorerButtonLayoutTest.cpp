@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(EveryCase, PictureAndCaption, testing::Values(
     BitmapCase{"RightLeftMark",      L::blBitmapRight,  A::taLeftJustify,  true,  25, 14,  3, 13},
     BitmapCase{"RightRightMark",     L::blBitmapRight,  A::taRightJustify, true,  31, 14,  9, 13},
     BitmapCase{"RightCenterMark",    L::blBitmapRight,  A::taCenter,       true,  28, 14,  6, 13}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 struct CaptionOnlyCase {
     const char* name;
@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(EveryCase, CaptionWithoutPicture, testing::Values(
     CaptionOnlyCase{"LeftMark",   A::taLeftJustify,  true,   3},
     CaptionOnlyCase{"RightMark",  A::taRightJustify, true,  27},
     CaptionOnlyCase{"CenterMark", A::taCenter,       true,  15}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 } // namespace
 

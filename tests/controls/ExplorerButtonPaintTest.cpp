@@ -338,7 +338,7 @@ INSTANTIATE_TEST_SUITE_P(ShadingTypes, GreyImage, testing::Values(
     ShadeCase{"Light", TExplorerButtonShadingType::stLight, 205, 127, 68},
     ShadeCase{"Medium", TExplorerButtonShadingType::stMedium, 553, 231, 57},
     ShadeCase{"Dark", TExplorerButtonShadingType::stDark, 335, 274, 175}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(ExplorerButtonPaint, ALongCaptionIsCutToWidthLessFourAndEndsInAnEllipsis)
 {

@@ -162,8 +162,8 @@ std::vector<std::string> animatedFiles()
     return animated;
 }
 
-INSTANTIATE_TEST_SUITE_P(TestData, AnimatedFile, testing::ValuesIn(animatedFiles()), [](const auto& info) {
-    std::string name = info.param;
+INSTANTIATE_TEST_SUITE_P(TestData, AnimatedFile, testing::ValuesIn(animatedFiles()), [](const auto& testInfo) {
+    std::string name = testInfo.param;
     for (char& c : name)
         if (!std::isalnum(static_cast<unsigned char>(c)))
             c = '_';
@@ -215,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P(
                                        return f;
                                    }()},
                   -1, 3}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(Composition, IndicesBeyondTheColourMapAreBlack)
 {

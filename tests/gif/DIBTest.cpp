@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FormatCase{"rgb24", [](TBitmap& b) { b.SetPixelFormat(pf24bit); }, pf24bit},
                     FormatCase{"rgb32", [](TBitmap& b) { b.SetPixelFormat(pf32bit); }, pf32bit},
                     FormatCase{"custom32", [](TBitmap& b) { b.SetBitFields(32, {0xFF, 0xFF00, 0xFF0000}); }, pfCustom}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(DIBHelpers, EmptyBitmapsAndUnknownFormatsAreRefused)
 {

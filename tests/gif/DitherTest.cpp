@@ -224,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
         RoundingCase{"minus9", {251, 255}, {251, 254, 255, 255}},
         // -5 + 5 x -4 = -25: (-25 + 8) / 16 = -1, not -2.
         RoundingCase{"minus25", {250, 252}, {250, 251, 255, 254}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(FloydSteinberg, CorrectedValuesAreClampedAndTheErrorTakenFromThem)
 {
@@ -306,7 +306,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {0, 120, 0, 260, 0, 300, 0, 160, 0, 0, 0},
                     {0, 0, 120, 0, 260, 0, 120, 0, 0, 0, 0},
                     {0, 50, 0, 120, 0, 120, 0, 50, 0, 0, 0}}}),
-    [](const auto& info) { return std::to_string(int(info.param.method)); });
+    [](const auto& testInfo) { return std::to_string(int(testInfo.param.method)); });
 
 TEST(KernelDitherer, EndRowRotatesTheRowsAndTurnsTheCursor)
 {

@@ -114,7 +114,7 @@ TEST_P(EachMethod, PixelBeyondTheColourCountFails)
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, EachMethod, testing::Values(cmLZW, cmRLE),
-                         [](const auto& info) { return info.param == cmLZW ? "LZW" : "RLE"; });
+                         [](const auto& testInfo) { return testInfo.param == cmLZW ? "LZW" : "RLE"; });
 
 // A plain LZW coder on a map: the same widths, clear codes and table limit, none of
 // the shortcuts of ours.

@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExtensionCase{"plain_text", block({0x21, 0x01, 12, 1, 0, 2, 0, 8, 0, 4, 0, 8, 4, 1, 0, 3}, "abc", {0}),
                       block({0x21, 0x01, 12, 1, 0, 2, 0, 8, 0, 4, 0, 8, 4, 1, 0, 3}, "abc", {0}),
                       "TGIFTextExtension"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 struct FailureCase {
     const char* name;
@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FailureCase{"buffer_sub_block_too_short", block({0x21, 0xFF, 11}, "NETSCAPE2.0", {3, 2, 0, 0, 0}),
                                 "Invalid GIF data"},
                     FailureCase{"comment_cut_short", {0x21, 0xFE, 200, 'a'}, "Premature end of data"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(CommentExtension, LongStringsBecomeSeveralSubBlocks)
 {

@@ -134,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
         ToleranceCase{"ends_inside_data", ByteBuilder(gifHeader(1, 1, 2)).raw(imageDescriptor(0, 0, 1, 1).bytes()).raw({2, 200, 1}),
                       {"Premature end of data"}, 1},
         ToleranceCase{"no_frames", ByteBuilder(gifHeader(1, 1, 2)).u8(0x3B), {}, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(GIFImage, FailedLoadReturnsTheStreamAndKeepsCompleteFrames)
 {

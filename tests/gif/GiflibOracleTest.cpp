@@ -94,8 +94,8 @@ INSTANTIATE_TEST_SUITE_P(WellFormed, SampleFile,
                              files.insert(files.end(), more.begin(), more.end());
                              return files;
                          }()),
-                         [](const auto& info) {
-                             std::string name = info.param;
+                         [](const auto& testInfo) {
+                             std::string name = testInfo.param;
                              for (char& c : name)
                                  if (!isalnum(static_cast<unsigned char>(c)))
                                      c = '_';
@@ -134,8 +134,8 @@ INSTANTIATE_TEST_SUITE_P(
                     MalformedCase{"pixel-data-none.gif", {}, 1, {0, 0, 0, 0}},
                     MalformedCase{"pixel-data-not-enough.gif", {}, 1, {0, 0, 0, 0}},
                     MalformedCase{"zero-width-frame.gif", {"Image exceeds Logical Screen size"}, 1, {}}),
-    [](const auto& info) {
-        std::string name = info.param.file;
+    [](const auto& testInfo) {
+        std::string name = testInfo.param.file;
         for (char& c : name)
             if (!isalnum(static_cast<unsigned char>(c)))
                 c = '_';

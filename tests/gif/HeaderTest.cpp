@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SignatureCase{"zero_inside", header(std::string_view("GI\0" "89a", 6)), "Invalid GIF signature", 0},
                     SignatureCase{"short", {'G', 'I', 'F', '8'}, "Premature end of data", 0},
                     SignatureCase{"descriptor_cut", {'G', 'I', 'F', '8', '9', 'a', 1, 0}, "Premature end of data", 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(Header, ReadsTheGlobalTableAndForgetsItsSortFlag)
 {
@@ -124,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, HeaderPacking,
                                          PackingCase{"one_global", 1, 0, 0x80 | 0x00 | 0, 2},
                                          PackingCase{"two_global_256_local", 2, 256, 0x80 | 0x70 | 0, 2},
                                          PackingCase{"local_only", 0, 16, 0x30 | 3, 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(Header, ImageWithoutFramesCannotBeSaved)
 {

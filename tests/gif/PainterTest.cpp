@@ -263,7 +263,7 @@ INSTANTIATE_TEST_SUITE_P(
                     DelayCase{"negative_rate_never_waits", 10, -1, true, 0},
                     DelayCase{"negative_rate_never_waits_without_thread", 10, -1, false, 0},
                     DelayCase{"zero_rate_waits_the_longest_without_thread", 10, 0, false, 12000}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(UnthreadedPainting, TheFirstFrameWithoutAThreadWaitsOneUnit)
 {
@@ -474,7 +474,7 @@ INSTANTIATE_TEST_SUITE_P(Moments, DestroyedImage,
                          testing::Values(DestroyCase{"with_a_call_queued", 4, true},
                                          DestroyCase{"while_it_waits", 4, false},
                                          DestroyCase{"while_it_renders_ahead", 600, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(Painting, DroppingTheBufferUnderAQueuedPaintFreesNothingItUses)
 {
@@ -551,7 +551,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 [](std::unique_ptr<TGIFImage>& image, TBitmap& other) {
                                     image->Draw(other.Canvas(), Rect(0, 0, 4, 4));
                                 }}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(Painting, APainterCannotBeWaitedForOffTheUserInterfaceThreadOrWhileTheProgramEnds)
 {

@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FixedCase{"blackWhite", crBlackWhite, {255, 255, 255}, 1, BlackWhitePalette},
                     FixedCase{"gray256", crGray256, {100, 100, 100}, 100, Gray256Palette},
                     FixedCase{"netscape", crNetscape216, {51, 102, 153}, 36 + 12 + 3, NetscapePalette}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(ReduceColors, BlackAndWhiteSplitsAtTheWeightedThreshold)
 {

@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, RefineFewColours,
                          testing::Values(FewColoursCase{"one", 1, 256}, FewColoursCase{"seven", 7, 256},
                                          FewColoursCase{"aFullPalette", 256, 256},
                                          FewColoursCase{"asManyAsTwoBits", 4, 4}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(RefineColors, TwoSeparateClustersGetCentresAtTheirMeans)
 {

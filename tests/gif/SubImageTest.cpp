@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    0, 0, 20, 10, false, 0, {"Image exceeds Logical Screen size"}},
                     DescriptorCase{"zero_height", {0x2C, 0, 0, 0, 0, 3, 0, 0, 0, 0},
                                    0, 0, 20, 10, false, 0, {"Image exceeds Logical Screen size"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(SubImage, WritesItsDescriptorFromItsOwnTable)
 {

@@ -145,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CaptionCase{"close_hot", 449, 10, 17, 17, clBlue, 4.5},
                     CaptionCase{"go", 416, 216, 21, 20, clNavy, 7},
                     CaptionCase{"go_hot", 416, 216, 21, 20, clRed, 3.5}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(Background, PictureOfMoreThan256ColoursIsRefused)
 {

@@ -3,6 +3,7 @@
 #include "RasterTestUtil.h"
 #include "framework/core/Stream.h"
 #include "framework/graphics/Canvas.h"
+#include "framework/graphics/Picture.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -100,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, BitmapFileRoundTrip,
                                          FormatCase{"twentyfour", TPixelFormat::pf24bit, 0},
                                          FormatCase{"thirtytwo", TPixelFormat::pf32bit, 0},
                                          FormatCase{"device", TPixelFormat::pfDevice, 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(BitmapFile, MonochromeAndCustomMasksRoundTrip)
 {
@@ -284,4 +285,38 @@ TEST(BitmapFile, RunLengthClaimingAHugeImageIsRefused)
     TBitmap bitmap;
     TReadOnlyMemoryStream stream(b.data().data(), b.size());
     EXPECT_THROW(bitmap.LoadFromStream(stream), EInvalidGraphic);
+}
+
+TEST(BitmapFile, PixelBudgetRefusesLargerImagesBeforeReadingThem)
+{
+    TBitmap source(100, 10, TPixelFormat::pf24bit); // rows of 300 bytes
+    const std::vector<uint8_t> bytes = save(source);
+    for (const int64_t budget : {int64_t(2999), int64_t(3000)}) {
+        TBitmap bitmap(1, 1);
+        bitmap.SetMaxPixelBytes(budget);
+        TReadOnlyMemoryStream stream(bytes.data(), bytes.size());
+        if (budget < 3000) {
+            try {
+                bitmap.LoadFromStream(stream);
+                ADD_FAILURE() << "loaded beyond the budget";
+            } catch (const EOutOfMemory& e) {
+                EXPECT_EQ(e.Message(), "Mémoire insuffisante");
+            }
+            EXPECT_EQ(bitmap.Width(), 1);
+        } else {
+            bitmap.LoadFromStream(stream);
+            EXPECT_EQ(bitmap.Width(), 100);
+        }
+    }
+
+    // A picture hands its budget to the graphic it reads.
+    TPicture picture;
+    picture.Bitmap().SetSize(100, 10);
+    picture.Bitmap().SetPixelFormat(TPixelFormat::pf24bit);
+    TMemoryStream stored;
+    picture.WriteStored(stored);
+    TPicture reader;
+    reader.SetMaxPixelBytes(2999);
+    TReadOnlyMemoryStream in(stored.Bytes().data(), stored.Bytes().size());
+    EXPECT_THROW(reader.ReadStored(in), EOutOfMemory);
 }

@@ -138,8 +138,8 @@ INSTANTIATE_TEST_SUITE_P(Depths, IconDepthTest,
                          testing::Values(IconImage{1, 3, 2, {clBlack, clWhite, clWhite, clBlack, clWhite, clWhite},
                                                    {false, false, true, false, false, true}},
                                          sample(4), sample(8), sample(24), sample(32), sample(32, true)),
-                         [](const auto& info) {
-                             return "bits" + std::to_string(info.param.bitCount) + (info.param.alphaOnly ? "alpha" : "");
+                         [](const auto& testInfo) {
+                             return "bits" + std::to_string(testInfo.param.bitCount) + (testInfo.param.alphaOnly ? "alpha" : "");
                          });
 
 TEST(Icon, PicksTheImageNearest32PixelsThenTheMostColours)
@@ -197,4 +197,17 @@ TEST(Icon, DamagedDirectoriesRaiseInvalidGraphic)
     bytes = icoFile({sample(8)});
     bytes[image + 14] = 7; // bit count
     EXPECT_THROW(load(icon, bytes), EInvalidGraphic);
+}
+
+TEST(Icon, PixelBudgetCountsTheDeviceImageAndRefusesBeyondIt)
+{
+    const std::vector<uint8_t> bytes = icoFile({sample(4)}); // 3 x 2: rows of 12 bytes as device pixels
+    TIcon refused;
+    refused.SetMaxPixelBytes(23);
+    EXPECT_THROW(load(refused, bytes), EOutOfMemory);
+    EXPECT_TRUE(refused.IsEmpty());
+    TIcon loaded;
+    loaded.SetMaxPixelBytes(24);
+    load(loaded, bytes);
+    EXPECT_EQ(loaded.Width(), 3);
 }

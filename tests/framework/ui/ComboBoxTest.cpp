@@ -190,8 +190,8 @@ TEST_P(ComboBoxInStyle, ListOpensBelowWithAtMostDropDownCountEntriesAsWideAsTheB
 
 INSTANTIATE_TEST_SUITE_P(Styles, ComboBoxInStyle,
                          testing::Values(TComboBoxStyle::csOwnerDrawFixed, TComboBoxStyle::csDropDown),
-                         [](const auto& info) {
-                             return info.param == TComboBoxStyle::csDropDown ? "Editable" : "PickList";
+                         [](const auto& testInfo) {
+                             return testInfo.param == TComboBoxStyle::csDropDown ? "Editable" : "PickList";
                          });
 
 TEST_F(ComboBoxTest, EditableBoxKeepsWhatWasTypedWhileEntriesChange)
