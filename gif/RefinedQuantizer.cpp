@@ -162,9 +162,10 @@ std::vector<Vec> cutInitialCentres(std::vector<Point>& points, int count, std::v
     while (boxes.size() < size_t(count)) {
         // Boxes of one point cannot split.
         Box* widest = nullptr;
-        for (Box& box : boxes)
-            if (box.end - box.begin > 1 && box.spread >= 0 && (!widest || box.spread > widest->spread))
-                widest = &box;
+        for (Box& candidate : boxes)
+            if (candidate.end - candidate.begin > 1 && candidate.spread >= 0
+                && (!widest || candidate.spread > widest->spread))
+                widest = &candidate;
         if (!widest)
             break;
         std::array<int, 3> lowest{255, 255, 255}, highest{0, 0, 0};

@@ -397,8 +397,8 @@ std::vector<std::string> multiFrameFiles()
     return files;
 }
 
-INSTANTIATE_TEST_SUITE_P(TestData, MultiFrameFile, testing::ValuesIn(multiFrameFiles()), [](const auto& info) {
-    std::string name = info.param;
+INSTANTIATE_TEST_SUITE_P(TestData, MultiFrameFile, testing::ValuesIn(multiFrameFiles()), [](const auto& testInfo) {
+    std::string name = testInfo.param;
     for (char& c : name)
         if (!isalnum(static_cast<unsigned char>(c)))
             c = '_';
