@@ -83,8 +83,10 @@ bool oddCodes(int minCodeSize, const std::vector<uint8_t>& data)
     }
 }
 
-// Walks the blocks of a file giflib read whole: true when a frame holds odd codes.
-bool anyOddCodes(const uint8_t* data, size_t size)
+// Walks the blocks of a file as giflib reads them and calls frame(descriptor, min code
+// size, LZW data) for each image until it returns true; true when one did.
+template <typename Frame>
+bool anyFrame(const uint8_t* data, size_t size, Frame frame)
 {
     size_t pos = 13;
     if (size < pos)
@@ -108,6 +110,7 @@ bool anyOddCodes(const uint8_t* data, size_t size)
         } else if (kind == 0x2C) {
             if (pos + 10 > size)
                 return false;
+            const uint8_t* descriptor = data + pos;
             const uint8_t packed = data[pos + 8];
             pos += 9;
             if (packed & 0x80)
@@ -117,7 +120,7 @@ bool anyOddCodes(const uint8_t* data, size_t size)
             const int minCodeSize = data[pos++];
             std::vector<uint8_t> lzw;
             subBlocks(&lzw);
-            if (oddCodes(minCodeSize, lzw))
+            if (frame(descriptor, minCodeSize, lzw))
                 return true;
         } else {
             return false;
@@ -126,16 +129,35 @@ bool anyOddCodes(const uint8_t* data, size_t size)
     return false;
 }
 
+bool anyOddCodes(const uint8_t* data, size_t size)
+{
+    return anyFrame(data, size, [](const uint8_t*, int minCodeSize, const std::vector<uint8_t>& lzw) {
+        return oddCodes(minCodeSize, lzw);
+    });
+}
+
+// giflib allocates whatever a descriptor asks for, before reading a pixel: such files are
+// left out before it sees them.
+bool declaresTooManyPixels(const uint8_t* data, size_t size)
+{
+    int64_t pixels = 0;
+    return anyFrame(data, size, [&pixels](const uint8_t* d, int, const std::vector<uint8_t>&) {
+        pixels += int64_t(d[4] | d[5] << 8) * (d[6] | d[7] << 8);
+        return pixels > PixelBudget;
+    });
+}
+
 
 // The whole comparison on one file's bytes.
 void compare(const uint8_t* data, size_t size)
 {
+    if (declaresTooManyPixels(data, size))
+        return;
     Reader reader{data, size};
     int error = 0;
     GifFileType* gif = DGifOpen(&reader, readMemory, &error);
     if (!gif)
         return;
-    // giflib allocates whatever a descriptor asks for: keep both sides within the budget.
     const bool accepted = DGifSlurp(gif) == GIF_OK;
     int64_t pixels = 0;
     bool zeroSized = false;
