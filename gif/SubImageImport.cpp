@@ -383,8 +383,11 @@ void TGIFSubImage::MergeWithPrevious(TGIFSubImage* previous)
             return;
     } else {
         const int globalCount = m_image ? m_image->Header().ColorMap().Count() : 0;
-        const bool room = m_colorMap.Count() > 0 ? m_colorMap.Count() < TGIFColorMap::MaxColors
-                                                 : globalCount >= 1 && globalCount < TGIFColorMap::MaxColors;
+        // A background index beyond the global map would name the added entry instead.
+        const bool backgroundBeyond = m_image && m_image->Header().BackgroundColorIndex() >= globalCount;
+        const bool room = m_colorMap.Count() > 0
+                              ? m_colorMap.Count() < TGIFColorMap::MaxColors
+                              : globalCount >= 1 && globalCount < TGIFColorMap::MaxColors && !backgroundBeyond;
         if (!room)
             return;
     }

@@ -87,6 +87,7 @@ TEST(Merge, StopsWhereThePreviousFrameIsNotWhatShows)
     struct Case {
         const char* name;
         FrameSpec previous, current;
+        int background = 0;
     };
     const std::vector<Case> cases = {
         {"previous restores to background", frame(0, 0, 2, 1, {0, 1}, -1, 2), frame(0, 0, 2, 1, {0, 1})},
@@ -94,10 +95,14 @@ TEST(Merge, StopsWhereThePreviousFrameIsNotWhatShows)
         {"no overlap", frame(0, 0, 1, 1, {0}), frame(1, 0, 1, 1, {0})},
         // Pixels set to an index beyond the map could not be written.
         {"own transparent index outside the map", frame(0, 0, 2, 1, {0, 1}), frame(0, 0, 2, 1, {0, 1}, 9)},
+        // A background index past the global map would come to name the added black.
+        {"background index just past the global map", frame(0, 0, 2, 1, {0, 1}), frame(0, 0, 2, 1, {0, 1}), 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        auto image = buildImage({2, 1, Four, {c.previous, c.current}});
+        ImageSpec spec{2, 1, Four, {c.previous, c.current}};
+        spec.background = c.background;
+        auto image = buildImage(spec);
         TGIFSubImage& f = image->Images().Items(1);
         const auto before = pixels(f);
         f.MergeWithPrevious(&image->Images().Items(0));
