@@ -42,6 +42,14 @@ struct LzwFailure {
 // writes tail words along skip links, knowing the length up front. The fast path
 // leaves suffix alone: the exact one takes it from the tail words when it takes over.
 struct LzwTable {
+    // The Copy state's entries: where the string stands in the output, its length, and
+    // the code it extends.
+    struct Placed {
+        uint32_t offset;
+        uint16_t length;
+        uint16_t prefix;
+    };
+    Placed placed[TableSize];
     uint64_t tail[TableSize];
     uint16_t length[TableSize];
     uint16_t skip[TableSize];
@@ -207,11 +215,23 @@ void LzwDecoder::prepareExact()
     for (int c = roots; c < std::min(m_clearCode + 2, TableSize); ++c)
         m_table.prefix[c] = m_table.suffix[c] = 0;
     for (int c = roots + 2; c < std::min(m_nextCode, TableSize); ++c) {
-        const int last = (m_table.length[c] - 1) & (ChunkBytes - 1);
-        m_table.suffix[c] = static_cast<uint8_t>(m_table.tail[c] >> (8 * last));
+        if (m_state == State::Copy) {
+            const LzwTable::Placed& entry = m_table.placed[c];
+            m_table.prefix[c] = entry.prefix;
+            m_table.suffix[c] = m_copyOut[entry.offset + entry.length - 1];
+        } else {
+            const int last = (m_table.length[c] - 1) & (ChunkBytes - 1);
+            m_table.suffix[c] = static_cast<uint8_t>(m_table.tail[c] >> (8 * last));
+        }
     }
     for (int c = std::max(m_nextCode, roots); c < TableSize; ++c)
         m_table.prefix[c] = m_table.suffix[c] = 0;
+}
+
+void LzwDecoder::leaveCopy()
+{
+    prepareExact();
+    m_state = State::Exact;
 }
 
 void LzwDecoder::resetTable()
@@ -502,7 +522,208 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
     return LzwStop::Filled;
 }
 
+// The Copy state: every string already stands in the output, so a code is a copy.
+
+namespace {
+
+constexpr int CopyBytes = LzwDecoder::MaxOverrun + 1;
+
+// Copies length bytes (at least one) a block at a time through a register. The source
+// ends at or before to, so each block's string bytes are final when it is read; what a
+// block writes past the string, later strings overwrite.
+inline void copyString(uint8_t* to, const uint8_t* from, int length)
+{
+    do {
+        uint8_t block[CopyBytes];
+        std::memcpy(block, from, CopyBytes);
+        std::memcpy(to, block, CopyBytes);
+        to += CopyBytes;
+        from += CopyBytes;
+        length -= CopyBytes;
+    } while (length > 0);
+}
+
+} // namespace
+
+std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_t count)
+{
+    LzwTable::Placed* const placed = m_table.placed;
+    const uint8_t* const buffer = m_buffer;
+    const int clearCode = m_clearCode;
+    const int endCode = m_endCode;
+
+    // Kept in locals: every store into out may alias the members.
+    int64_t p = pos;
+    int curBit = m_curBit;
+    int lastBit = m_lastBit;
+    int codeSize = m_codeSize;
+    int codeLimit = m_codeLimit;
+    int nextCode = m_nextCode;
+    int oldCode = m_oldCode;
+    int firstByte = m_firstByte;
+    auto store = [&] {
+        pos = p;
+        m_curBit = curBit;
+        m_codeSize = codeSize;
+        m_codeLimit = codeLimit;
+        m_nextCode = nextCode;
+        m_oldCode = oldCode;
+        m_firstByte = firstByte;
+    };
+    auto fetch = [&](int width, int& code) {
+        if (curBit + width < lastBit) [[likely]] {
+            uint32_t raw;
+            std::memcpy(&raw, buffer + (curBit >> 3), 4);
+            code = static_cast<int>((raw >> (curBit & 7)) & ((1u << width) - 1));
+            curBit += width;
+            return true;
+        }
+        store();
+        const std::optional<uint32_t> next = readCode(width);
+        curBit = m_curBit;
+        lastBit = m_lastBit;
+        code = next ? static_cast<int>(*next) : 0;
+        return next.has_value();
+    };
+    auto toExact = [&] {
+        store();
+        leaveCopy();
+    };
+
+    // The previous string: where it stands and its length.
+    int64_t prevPos = 0;
+    int prevLength = 1;
+    while (p < count) {
+        int code;
+        if (!fetch(codeSize, code)) [[unlikely]] {
+            store();
+            return LzwStop::DataEnded;
+        }
+        uint8_t* const to = out + p;
+        const int64_t room = count - p;
+        const uint8_t* from;
+        int length;
+        if (code < clearCode) {
+            *to = static_cast<uint8_t>(code);
+            if (nextCode < TableSize) {
+                placed[nextCode] = {static_cast<uint32_t>(prevPos), static_cast<uint16_t>(prevLength + 1),
+                                    static_cast<uint16_t>(oldCode)};
+                ++nextCode;
+                if (nextCode >= codeLimit && codeLimit < TableSize) {
+                    codeLimit *= 2;
+                    ++codeSize;
+                }
+            }
+            oldCode = firstByte = code;
+            prevPos = p++;
+            prevLength = 1;
+            continue;
+        }
+        if (code > endCode && code <= nextCode) {
+            // A code equal to the next free one is the previous string plus its own first
+            // byte: the previous string copied, then that byte.
+            const bool defined = code < nextCode;
+            if (defined) {
+                const LzwTable::Placed entry = placed[code];
+                from = out + entry.offset;
+                length = entry.length;
+            } else {
+                from = out + prevPos;
+                length = prevLength + 1;
+            }
+            if (length + MaxOverrun <= room) [[likely]] {
+                if (defined) {
+                    copyString(to, from, length);
+                } else {
+                    copyString(to, from, prevLength);
+                    to[prevLength] = static_cast<uint8_t>(firstByte);
+                }
+            } else {
+                // Near the end of the output: what fits, byte by byte; the rest waits on
+                // the stack for the next call, last byte deepest.
+                auto at = [&](int i) { return defined || i < prevLength ? from[i] : static_cast<uint8_t>(firstByte); };
+                const int fits = static_cast<int>(std::min<int64_t>(length, room));
+                for (int i = 0; i < fits; ++i)
+                    to[i] = at(i);
+                for (int i = length - 1; i >= fits; --i)
+                    m_table.stack[m_stackTop++] = at(i);
+            }
+            if (nextCode < TableSize) {
+                placed[nextCode] = {static_cast<uint32_t>(prevPos), static_cast<uint16_t>(prevLength + 1),
+                                    static_cast<uint16_t>(oldCode)};
+                ++nextCode;
+                if (nextCode >= codeLimit && codeLimit < TableSize) {
+                    codeLimit *= 2;
+                    ++codeSize;
+                }
+            }
+            oldCode = code;
+            firstByte = *to;
+            prevPos = p;
+            prevLength = length;
+            p += std::min<int64_t>(length, room);
+            continue;
+        }
+        if (code == clearCode) {
+            codeSize = m_minCodeSize + 1;
+            codeLimit = 2 * clearCode;
+            nextCode = clearCode + 2;
+            do {
+                if (!fetch(codeSize, code)) {
+                    store();
+                    return LzwStop::DataEnded;
+                }
+            } while (code == clearCode);
+            oldCode = firstByte = code;
+            if (code == endCode) {
+                store();
+                endData();
+                return LzwStop::EndCode;
+            }
+            out[p++] = static_cast<uint8_t>(code);
+            // A first code that is no index leaves the table in a state only the exact
+            // path reproduces (seen in fuzzed and hand-damaged files).
+            if (code > endCode) {
+                toExact();
+                return std::nullopt;
+            }
+            prevPos = p - 1;
+            prevLength = 1;
+            continue;
+        }
+        if (code == endCode) {
+            store();
+            endData();
+            return LzwStop::EndCode;
+        }
+        toExact();
+        if (const std::optional<int> value = processCode(static_cast<uint32_t>(code)))
+            out[pos++] = static_cast<uint8_t>(*value);
+        return std::nullopt;
+    }
+    store();
+    return LzwStop::Filled;
+}
+
 LzwResult LzwDecoder::decode(uint8_t* out, int64_t count)
+{
+    if (m_state == State::Copy && count > 0)
+        leaveCopy();
+    return run(out, count);
+}
+
+LzwResult LzwDecoder::decodeWhole(uint8_t* out, int64_t count)
+{
+    // Only a first call sees every string it will copy.
+    if (m_state == State::Fast && m_clearImplied && count > 0) {
+        m_state = State::Copy;
+        m_copyOut = out;
+        return run(out, count);
+    }
+    return decode(out, count);
+}
+
+LzwResult LzwDecoder::run(uint8_t* out, int64_t count)
 {
     int64_t pos = 0;
     m_written = 0;
@@ -514,7 +735,9 @@ LzwResult LzwDecoder::decode(uint8_t* out, int64_t count)
         LzwStop stop = LzwStop::Filled;
         if (pos < count) {
             std::optional<LzwStop> fast;
-            if (m_state == State::Fast)
+            if (m_state == State::Copy)
+                fast = decodeCopy(out, pos, count);
+            else if (m_state == State::Fast)
                 fast = decodeFast(out, pos, count);
             stop = fast ? *fast : decodeExact(out, pos, count);
         }
@@ -541,7 +764,7 @@ LzwStop LzwDecoder::extraStep()
         const std::optional<uint32_t> code = readCode(m_codeSize);
         if (!code)
             return LzwStop::Filled;
-        if (m_state == State::Fast && static_cast<int>(*code) != m_endCode) {
+        if ((m_state == State::Fast || m_state == State::Copy) && static_cast<int>(*code) != m_endCode) {
             prepareExact();
             m_state = State::Exact;
         }

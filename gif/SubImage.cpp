@@ -65,15 +65,16 @@ void readImageData(TGIFSubImage& frame, TStream& stream)
     uint8_t* at = data;
     int64_t room = 0;
     auto restore = [&](int64_t written) {
-        std::memset(at + written, fillValue, static_cast<size_t>(std::min<int64_t>(8, room - written)));
+        std::memset(at + written, fillValue,
+                    static_cast<size_t>(std::min<int64_t>(LzwDecoder::MaxOverrun, room - written)));
     };
     LzwStop stop = LzwStop::Filled;
     std::exception_ptr failure;
     try {
-        auto decode = [&](uint8_t* to, int64_t count) {
+        auto decode = [&](uint8_t* to, int64_t count, bool whole = false) {
             at = to;
             room = count;
-            const LzwResult result = decoder.decode(to, count);
+            const LzwResult result = whole ? decoder.decodeWhole(to, count) : decoder.decode(to, count);
             stop = result.stop;
             if (stop != LzwStop::Filled)
                 restore(result.count);
@@ -89,7 +90,7 @@ void readImageData(TGIFSubImage& frame, TStream& stream)
                 for (int row = start[pass]; row < height && more; row += step[pass])
                     more = decode(data + row * width, width);
         } else {
-            decode(data, frame.DataSize());
+            decode(data, frame.DataSize(), true);
         }
     } catch (...) {
         // The pixels decoded so far stay, and the reader's last step still runs.
