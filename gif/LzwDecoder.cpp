@@ -36,20 +36,25 @@ struct LzwFailure {
     LzwStop stop;
 };
 
+// The fields of a Copy state entry.
+constexpr uint64_t placedEntry(int64_t offset, int length, int prefix)
+{
+    return uint64_t(uint32_t(offset)) | uint64_t(uint16_t(length)) << 32 | uint64_t(uint16_t(prefix)) << 48;
+}
+constexpr uint32_t placedOffset(uint64_t entry) { return static_cast<uint32_t>(entry); }
+constexpr int placedLength(uint64_t entry) { return static_cast<uint16_t>(entry >> 32); }
+constexpr uint16_t placedPrefix(uint64_t entry) { return static_cast<uint16_t>(entry >> 48); }
+
 } // namespace
 
 // One layout for both paths: the exact one walks prefix and suffix, the fast one
 // writes tail words along skip links, knowing the length up front. The fast path
 // leaves suffix alone: the exact one takes it from the tail words when it takes over.
 struct LzwTable {
-    // The Copy state's entries: where the string stands in the output, its length, and
-    // the code it extends.
-    struct Placed {
-        uint32_t offset;
-        uint16_t length;
-        uint16_t prefix;
-    };
-    Placed placed[TableSize];
+    // The Copy state's entries, one word each so that a code costs one store: where the
+    // string stands in the output, its length, and the code it extends. A full table
+    // writes its spare last entry instead of testing for room.
+    uint64_t placed[TableSize + 1];
     uint64_t tail[TableSize];
     uint16_t length[TableSize];
     uint16_t skip[TableSize];
@@ -216,9 +221,9 @@ void LzwDecoder::prepareExact()
         m_table.prefix[c] = m_table.suffix[c] = 0;
     for (int c = roots + 2; c < std::min(m_nextCode, TableSize); ++c) {
         if (m_state == State::Copy) {
-            const LzwTable::Placed& entry = m_table.placed[c];
-            m_table.prefix[c] = entry.prefix;
-            m_table.suffix[c] = m_copyOut[entry.offset + entry.length - 1];
+            const uint64_t entry = m_table.placed[c];
+            m_table.prefix[c] = placedPrefix(entry);
+            m_table.suffix[c] = m_copyOut[placedOffset(entry) + placedLength(entry) - 1];
         } else {
             const int last = (m_table.length[c] - 1) & (ChunkBytes - 1);
             m_table.suffix[c] = static_cast<uint8_t>(m_table.tail[c] >> (8 * last));
@@ -547,156 +552,131 @@ inline void copyString(uint8_t* to, const uint8_t* from, int length)
 
 std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_t count)
 {
-    LzwTable::Placed* const placed = m_table.placed;
+    uint64_t* const placed = m_table.placed;
     const uint8_t* const buffer = m_buffer;
     const int clearCode = m_clearCode;
-    const int endCode = m_endCode;
 
-    // Kept in locals: every store into out may alias the members.
+    // Kept in locals, and few of them so that they stay in registers: every store into
+    // out may alias the members. The code limit is the mask plus one.
     int64_t p = pos;
     int curBit = m_curBit;
     int lastBit = m_lastBit;
     int codeSize = m_codeSize;
-    int codeLimit = m_codeLimit;
+    uint32_t codeMask = (1u << codeSize) - 1;
     int nextCode = m_nextCode;
-    int oldCode = m_oldCode;
-    int firstByte = m_firstByte;
+    // The entry the next code defines: the previous string (where it stands, its code)
+    // plus one byte. The previous string's first byte is read back from the output.
+    uint64_t nextEntry = placedEntry(0, 1, m_oldCode);
     auto store = [&] {
         pos = p;
         m_curBit = curBit;
         m_codeSize = codeSize;
-        m_codeLimit = codeLimit;
+        m_codeLimit = static_cast<int>(codeMask + 1);
         m_nextCode = nextCode;
-        m_oldCode = oldCode;
-        m_firstByte = firstByte;
+        m_oldCode = placedPrefix(nextEntry);
+        if (p > 0)
+            m_firstByte = out[placedOffset(nextEntry)];
     };
-    auto fetch = [&](int width, int& code) {
-        if (curBit + width < lastBit) [[likely]] {
+    auto fetch = [&](int& code) {
+        if (curBit + codeSize < lastBit) [[likely]] {
             uint32_t raw;
             std::memcpy(&raw, buffer + (curBit >> 3), 4);
-            code = static_cast<int>((raw >> (curBit & 7)) & ((1u << width) - 1));
-            curBit += width;
+            code = static_cast<int>((raw >> (curBit & 7)) & codeMask);
+            curBit += codeSize;
             return true;
         }
         store();
-        const std::optional<uint32_t> next = readCode(width);
+        const std::optional<uint32_t> next = readCode(codeSize);
         curBit = m_curBit;
         lastBit = m_lastBit;
         code = next ? static_cast<int>(*next) : 0;
         return next.has_value();
     };
-    auto toExact = [&] {
-        store();
-        leaveCopy();
+    auto define = [&] {
+        placed[nextCode] = nextEntry;
+        if (nextCode < TableSize && ++nextCode > static_cast<int>(codeMask) && codeSize < MaxCodeWidth) {
+            ++codeSize;
+            codeMask = 2 * codeMask + 1;
+        }
     };
 
-    // The previous string: where it stands and its length.
-    int64_t prevPos = 0;
-    int prevLength = 1;
     while (p < count) {
         int code;
-        if (!fetch(codeSize, code)) [[unlikely]] {
+        if (!fetch(code)) [[unlikely]] {
             store();
             return LzwStop::DataEnded;
         }
         uint8_t* const to = out + p;
-        const int64_t room = count - p;
-        const uint8_t* from;
-        int length;
-        if (code < clearCode) {
+        const int kind = code - clearCode;
+        if (kind < 0) {
             *to = static_cast<uint8_t>(code);
-            if (nextCode < TableSize) {
-                placed[nextCode] = {static_cast<uint32_t>(prevPos), static_cast<uint16_t>(prevLength + 1),
-                                    static_cast<uint16_t>(oldCode)};
-                ++nextCode;
-                if (nextCode >= codeLimit && codeLimit < TableSize) {
-                    codeLimit *= 2;
-                    ++codeSize;
-                }
-            }
-            oldCode = firstByte = code;
-            prevPos = p++;
-            prevLength = 1;
+            define();
+            nextEntry = placedEntry(p, 2, code);
+            ++p;
             continue;
         }
-        if (code > endCode && code <= nextCode) {
+        if (kind > 1 && code <= nextCode) {
             // A code equal to the next free one is the previous string plus its own first
-            // byte: the previous string copied, then that byte.
+            // byte: the entry it is about to define.
             const bool defined = code < nextCode;
-            if (defined) {
-                const LzwTable::Placed entry = placed[code];
-                from = out + entry.offset;
-                length = entry.length;
-            } else {
-                from = out + prevPos;
-                length = prevLength + 1;
-            }
+            const uint64_t entry = defined ? placed[code] : nextEntry;
+            const uint8_t* const from = out + placedOffset(entry);
+            const int length = placedLength(entry);
+            const int64_t room = count - p;
             if (length + MaxOverrun <= room) [[likely]] {
-                if (defined) {
-                    copyString(to, from, length);
-                } else {
-                    copyString(to, from, prevLength);
-                    to[prevLength] = static_cast<uint8_t>(firstByte);
-                }
+                copyString(to, from, length - !defined);
+                if (!defined)
+                    to[length - 1] = *from;
             } else {
                 // Near the end of the output: what fits, byte by byte; the rest waits on
                 // the stack for the next call, last byte deepest.
-                auto at = [&](int i) { return defined || i < prevLength ? from[i] : static_cast<uint8_t>(firstByte); };
+                auto at = [&](int i) { return defined || i < length - 1 ? from[i] : *from; };
                 const int fits = static_cast<int>(std::min<int64_t>(length, room));
                 for (int i = 0; i < fits; ++i)
                     to[i] = at(i);
                 for (int i = length - 1; i >= fits; --i)
                     m_table.stack[m_stackTop++] = at(i);
             }
-            if (nextCode < TableSize) {
-                placed[nextCode] = {static_cast<uint32_t>(prevPos), static_cast<uint16_t>(prevLength + 1),
-                                    static_cast<uint16_t>(oldCode)};
-                ++nextCode;
-                if (nextCode >= codeLimit && codeLimit < TableSize) {
-                    codeLimit *= 2;
-                    ++codeSize;
-                }
-            }
-            oldCode = code;
-            firstByte = *to;
-            prevPos = p;
-            prevLength = length;
+            define();
+            nextEntry = placedEntry(p, length + 1, code);
             p += std::min<int64_t>(length, room);
             continue;
         }
         if (code == clearCode) {
             codeSize = m_minCodeSize + 1;
-            codeLimit = 2 * clearCode;
+            codeMask = (1u << codeSize) - 1;
             nextCode = clearCode + 2;
             do {
-                if (!fetch(codeSize, code)) {
+                if (!fetch(code)) {
                     store();
                     return LzwStop::DataEnded;
                 }
             } while (code == clearCode);
-            oldCode = firstByte = code;
-            if (code == endCode) {
+            if (code == m_endCode) {
                 store();
                 endData();
                 return LzwStop::EndCode;
             }
-            out[p++] = static_cast<uint8_t>(code);
+            out[p] = static_cast<uint8_t>(code);
+            nextEntry = placedEntry(p, 2, code);
+            ++p;
             // A first code that is no index leaves the table in a state only the exact
             // path reproduces (seen in fuzzed and hand-damaged files).
-            if (code > endCode) {
-                toExact();
+            if (code > m_endCode) {
+                store();
+                m_firstByte = code;
+                leaveCopy();
                 return std::nullopt;
             }
-            prevPos = p - 1;
-            prevLength = 1;
             continue;
         }
-        if (code == endCode) {
+        if (code == m_endCode) {
             store();
             endData();
             return LzwStop::EndCode;
         }
-        toExact();
+        store();
+        leaveCopy();
         if (const std::optional<int> value = processCode(static_cast<uint32_t>(code)))
             out[pos++] = static_cast<uint8_t>(*value);
         return std::nullopt;
