@@ -600,11 +600,50 @@ std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_
         }
     };
 
+    // Strings that end before this may store past their end freely.
+    const int64_t safeEnd = count - MaxOverrun;
     while (p < count) {
-        int code;
-        if (!fetch(code)) [[unlikely]] {
-            store();
-            return LzwStop::DataEnded;
+        int code = 0;
+        bool fetched = false;
+        // The common codes, away from the end of the output and of the sub-block, in a
+        // loop of their own; anything else is left to the general steps below.
+        while (p < safeEnd && curBit + codeSize < lastBit) {
+            uint32_t raw;
+            std::memcpy(&raw, buffer + (curBit >> 3), 4);
+            code = static_cast<int>((raw >> (curBit & 7)) & codeMask);
+            curBit += codeSize;
+            uint8_t* const to = out + p;
+            if (code < clearCode) {
+                *to = static_cast<uint8_t>(code);
+                define();
+                nextEntry = placedEntry(p, 2, code);
+                ++p;
+                continue;
+            }
+            fetched = true;
+            if (code - clearCode <= 1 || code > nextCode)
+                break;
+            const bool defined = code < nextCode;
+            const uint64_t entry = defined ? placed[code] : nextEntry;
+            const int length = placedLength(entry);
+            if (p + length > safeEnd)
+                break;
+            const uint8_t* const from = out + placedOffset(entry);
+            copyString(to, from, length - !defined);
+            if (!defined)
+                to[length - 1] = *from;
+            define();
+            nextEntry = placedEntry(p, length + 1, code);
+            p += length;
+            fetched = false;
+        }
+        if (!fetched) {
+            if (p >= count)
+                break;
+            if (!fetch(code)) [[unlikely]] {
+                store();
+                return LzwStop::DataEnded;
+            }
         }
         uint8_t* const to = out + p;
         const int kind = code - clearCode;
