@@ -607,7 +607,9 @@ std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_
         bool fetched = false;
         // The common codes, away from the end of the output and of the sub-block, in a
         // loop of their own; anything else is left to the general steps below.
-        while (p < safeEnd && curBit + codeSize < lastBit) {
+        // Any code fits in the sub-block while this many bits are left.
+        const int bitLimit = lastBit - MaxCodeWidth;
+        while (p < safeEnd && curBit < bitLimit) {
             uint32_t raw;
             std::memcpy(&raw, buffer + (curBit >> 3), 4);
             code = static_cast<int>((raw >> (curBit & 7)) & codeMask);
