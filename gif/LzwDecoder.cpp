@@ -36,12 +36,25 @@ struct LzwFailure {
     LzwStop stop;
 };
 
+// The fields of a Copy state entry.
+constexpr uint64_t placedEntry(int64_t offset, int length, int prefix)
+{
+    return uint64_t(uint32_t(offset)) | uint64_t(uint16_t(length)) << 32 | uint64_t(uint16_t(prefix)) << 48;
+}
+constexpr uint32_t placedOffset(uint64_t entry) { return static_cast<uint32_t>(entry); }
+constexpr int placedLength(uint64_t entry) { return static_cast<uint16_t>(entry >> 32); }
+constexpr uint16_t placedPrefix(uint64_t entry) { return static_cast<uint16_t>(entry >> 48); }
+
 } // namespace
 
 // One layout for both paths: the exact one walks prefix and suffix, the fast one
 // writes tail words along skip links, knowing the length up front. The fast path
 // leaves suffix alone: the exact one takes it from the tail words when it takes over.
 struct LzwTable {
+    // The Copy state's entries, one word each so that a code costs one store: where the
+    // string stands in the output, its length, and the code it extends. A full table
+    // writes its spare last entry instead of testing for room.
+    uint64_t placed[TableSize + 1];
     uint64_t tail[TableSize];
     uint16_t length[TableSize];
     uint16_t skip[TableSize];
@@ -207,11 +220,23 @@ void LzwDecoder::prepareExact()
     for (int c = roots; c < std::min(m_clearCode + 2, TableSize); ++c)
         m_table.prefix[c] = m_table.suffix[c] = 0;
     for (int c = roots + 2; c < std::min(m_nextCode, TableSize); ++c) {
-        const int last = (m_table.length[c] - 1) & (ChunkBytes - 1);
-        m_table.suffix[c] = static_cast<uint8_t>(m_table.tail[c] >> (8 * last));
+        if (m_state == State::Copy) {
+            const uint64_t entry = m_table.placed[c];
+            m_table.prefix[c] = placedPrefix(entry);
+            m_table.suffix[c] = m_copyOut[placedOffset(entry) + placedLength(entry) - 1];
+        } else {
+            const int last = (m_table.length[c] - 1) & (ChunkBytes - 1);
+            m_table.suffix[c] = static_cast<uint8_t>(m_table.tail[c] >> (8 * last));
+        }
     }
     for (int c = std::max(m_nextCode, roots); c < TableSize; ++c)
         m_table.prefix[c] = m_table.suffix[c] = 0;
+}
+
+void LzwDecoder::leaveCopy()
+{
+    prepareExact();
+    m_state = State::Exact;
 }
 
 void LzwDecoder::resetTable()
@@ -502,7 +527,224 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
     return LzwStop::Filled;
 }
 
+// The Copy state: every string already stands in the output, so a code is a copy.
+
+namespace {
+
+constexpr int CopyBytes = LzwDecoder::MaxOverrun + 1;
+
+// Copies length bytes (at least one) a block at a time through a register. The source
+// ends at or before to, so each block's string bytes are final when it is read; what a
+// block writes past the string, later strings overwrite.
+inline void copyString(uint8_t* to, const uint8_t* from, int length)
+{
+    do {
+        uint8_t block[CopyBytes];
+        std::memcpy(block, from, CopyBytes);
+        std::memcpy(to, block, CopyBytes);
+        to += CopyBytes;
+        from += CopyBytes;
+        length -= CopyBytes;
+    } while (length > 0);
+}
+
+} // namespace
+
+std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_t count)
+{
+    uint64_t* const placed = m_table.placed;
+    const uint8_t* const buffer = m_buffer;
+    const int clearCode = m_clearCode;
+
+    // Kept in locals, and few of them so that they stay in registers: every store into
+    // out may alias the members. The code limit is the mask plus one.
+    int64_t p = pos;
+    int curBit = m_curBit;
+    int lastBit = m_lastBit;
+    int codeSize = m_codeSize;
+    uint32_t codeMask = (1u << codeSize) - 1;
+    int nextCode = m_nextCode;
+    // The entry the next code defines: the previous string (where it stands, its code)
+    // plus one byte. The previous string's first byte is read back from the output.
+    uint64_t nextEntry = placedEntry(0, 1, m_oldCode);
+    auto store = [&] {
+        pos = p;
+        m_curBit = curBit;
+        m_codeSize = codeSize;
+        m_codeLimit = static_cast<int>(codeMask + 1);
+        m_nextCode = nextCode;
+        m_oldCode = placedPrefix(nextEntry);
+        if (p > 0)
+            m_firstByte = out[placedOffset(nextEntry)];
+    };
+    auto fetch = [&](int& code) {
+        if (curBit + codeSize < lastBit) [[likely]] {
+            uint32_t raw;
+            std::memcpy(&raw, buffer + (curBit >> 3), 4);
+            code = static_cast<int>((raw >> (curBit & 7)) & codeMask);
+            curBit += codeSize;
+            return true;
+        }
+        store();
+        const std::optional<uint32_t> next = readCode(codeSize);
+        curBit = m_curBit;
+        lastBit = m_lastBit;
+        code = next ? static_cast<int>(*next) : 0;
+        return next.has_value();
+    };
+    auto define = [&] {
+        placed[nextCode] = nextEntry;
+        if (nextCode < TableSize && ++nextCode > static_cast<int>(codeMask) && codeSize < MaxCodeWidth) {
+            ++codeSize;
+            codeMask = 2 * codeMask + 1;
+        }
+    };
+
+    // Strings that end before this may store past their end freely.
+    const int64_t safeEnd = count - MaxOverrun;
+    while (p < count) {
+        int code = 0;
+        bool fetched = false;
+        // The common codes, away from the end of the output and of the sub-block, in a
+        // loop of their own; anything else is left to the general steps below.
+        // Any code fits in the sub-block while this many bits are left.
+        const int bitLimit = lastBit - MaxCodeWidth;
+        while (p < safeEnd && curBit < bitLimit) {
+            uint32_t raw;
+            std::memcpy(&raw, buffer + (curBit >> 3), 4);
+            code = static_cast<int>((raw >> (curBit & 7)) & codeMask);
+            curBit += codeSize;
+            uint8_t* const to = out + p;
+            if (code < clearCode) {
+                *to = static_cast<uint8_t>(code);
+                define();
+                nextEntry = placedEntry(p, 2, code);
+                ++p;
+                continue;
+            }
+            fetched = true;
+            if (code - clearCode <= 1 || code > nextCode)
+                break;
+            const bool defined = code < nextCode;
+            const uint64_t entry = defined ? placed[code] : nextEntry;
+            const int length = placedLength(entry);
+            if (p + length > safeEnd)
+                break;
+            const uint8_t* const from = out + placedOffset(entry);
+            copyString(to, from, length - !defined);
+            if (!defined)
+                to[length - 1] = *from;
+            define();
+            nextEntry = placedEntry(p, length + 1, code);
+            p += length;
+            fetched = false;
+        }
+        if (!fetched) {
+            if (p >= count)
+                break;
+            if (!fetch(code)) [[unlikely]] {
+                store();
+                return LzwStop::DataEnded;
+            }
+        }
+        uint8_t* const to = out + p;
+        const int kind = code - clearCode;
+        if (kind < 0) {
+            *to = static_cast<uint8_t>(code);
+            define();
+            nextEntry = placedEntry(p, 2, code);
+            ++p;
+            continue;
+        }
+        if (kind > 1 && code <= nextCode) {
+            // A code equal to the next free one is the previous string plus its own first
+            // byte: the entry it is about to define.
+            const bool defined = code < nextCode;
+            const uint64_t entry = defined ? placed[code] : nextEntry;
+            const uint8_t* const from = out + placedOffset(entry);
+            const int length = placedLength(entry);
+            const int64_t room = count - p;
+            if (length + MaxOverrun <= room) [[likely]] {
+                copyString(to, from, length - !defined);
+                if (!defined)
+                    to[length - 1] = *from;
+            } else {
+                // Near the end of the output: what fits, byte by byte; the rest waits on
+                // the stack for the next call, last byte deepest.
+                auto at = [&](int i) { return defined || i < length - 1 ? from[i] : *from; };
+                const int fits = static_cast<int>(std::min<int64_t>(length, room));
+                for (int i = 0; i < fits; ++i)
+                    to[i] = at(i);
+                for (int i = length - 1; i >= fits; --i)
+                    m_table.stack[m_stackTop++] = at(i);
+            }
+            define();
+            nextEntry = placedEntry(p, length + 1, code);
+            p += std::min<int64_t>(length, room);
+            continue;
+        }
+        if (code == clearCode) {
+            codeSize = m_minCodeSize + 1;
+            codeMask = (1u << codeSize) - 1;
+            nextCode = clearCode + 2;
+            do {
+                if (!fetch(code)) {
+                    store();
+                    return LzwStop::DataEnded;
+                }
+            } while (code == clearCode);
+            if (code == m_endCode) {
+                store();
+                endData();
+                return LzwStop::EndCode;
+            }
+            out[p] = static_cast<uint8_t>(code);
+            nextEntry = placedEntry(p, 2, code);
+            ++p;
+            // A first code that is no index leaves the table in a state only the exact
+            // path reproduces (seen in fuzzed and hand-damaged files).
+            if (code > m_endCode) {
+                store();
+                m_firstByte = code;
+                leaveCopy();
+                return std::nullopt;
+            }
+            continue;
+        }
+        if (code == m_endCode) {
+            store();
+            endData();
+            return LzwStop::EndCode;
+        }
+        store();
+        leaveCopy();
+        if (const std::optional<int> value = processCode(static_cast<uint32_t>(code)))
+            out[pos++] = static_cast<uint8_t>(*value);
+        return std::nullopt;
+    }
+    store();
+    return LzwStop::Filled;
+}
+
 LzwResult LzwDecoder::decode(uint8_t* out, int64_t count)
+{
+    if (m_state == State::Copy && count > 0)
+        leaveCopy();
+    return run(out, count);
+}
+
+LzwResult LzwDecoder::decodeWhole(uint8_t* out, int64_t count)
+{
+    // Only a first call sees every string it will copy.
+    if (m_state == State::Fast && m_clearImplied && count > 0) {
+        m_state = State::Copy;
+        m_copyOut = out;
+        return run(out, count);
+    }
+    return decode(out, count);
+}
+
+LzwResult LzwDecoder::run(uint8_t* out, int64_t count)
 {
     int64_t pos = 0;
     m_written = 0;
@@ -514,7 +756,9 @@ LzwResult LzwDecoder::decode(uint8_t* out, int64_t count)
         LzwStop stop = LzwStop::Filled;
         if (pos < count) {
             std::optional<LzwStop> fast;
-            if (m_state == State::Fast)
+            if (m_state == State::Copy)
+                fast = decodeCopy(out, pos, count);
+            else if (m_state == State::Fast)
                 fast = decodeFast(out, pos, count);
             stop = fast ? *fast : decodeExact(out, pos, count);
         }
@@ -541,7 +785,7 @@ LzwStop LzwDecoder::extraStep()
         const std::optional<uint32_t> code = readCode(m_codeSize);
         if (!code)
             return LzwStop::Filled;
-        if (m_state == State::Fast && static_cast<int>(*code) != m_endCode) {
+        if ((m_state == State::Fast || m_state == State::Copy) && static_cast<int>(*code) != m_endCode) {
             prepareExact();
             m_state = State::Exact;
         }

@@ -44,9 +44,17 @@ public:
     LzwDecoder(const LzwDecoder&) = delete;
     LzwDecoder& operator=(const LzwDecoder&) = delete;
 
+    // Stores may run this many bytes past the last index written, never past out + count.
+    static constexpr int MaxOverrun = 15;
+
     // Up to count indices into out. A string that does not fit is carried over to the
-    // next call. Stores may run up to 7 bytes past a string but never past out + count.
+    // next call.
     LzwResult decode(uint8_t* out, int64_t count);
+    // The same for a caller that takes all its indices in this one first call: strings are
+    // copied from where they already stand in out, which must stay valid (and unchanged
+    // up to the indices written) until the decoder is destroyed. Another call goes the
+    // exact way, so this pays only for output in one piece.
+    LzwResult decodeWhole(uint8_t* out, int64_t count);
     // Indices written by the last decode call, also when the warning sink threw.
     int64_t written() const { return m_written; }
     // The one step a reader takes after the last pixel: a well-formed stream meets its
@@ -59,15 +67,18 @@ public:
 
 private:
     // Fast: whole strings are written from the table, eight bytes at a time.
+    // Copy: whole strings are copied from the earlier output of one decodeWhole call.
     // Exact: one index per step from a stack, walking prefixes as the table dictates.
     // Ended: the end code was met and the data skipped through its terminator.
     //
     //   (start) --minimum code size 2..8--> Fast, --otherwise--> Exact
-    //   Fast --code beyond the next free one, or a reset followed by a non-index--> Exact
-    //   Fast, Exact --end code--> Ended
+    //   Fast --first call is decodeWhole--> Copy
+    //   Fast, Copy --code beyond the next free one, or a reset followed by a non-index--> Exact
+    //   Copy --any call or step after the one that filled the output--> Exact
+    //   Fast, Copy, Exact --end code--> Ended
     // Exact is kept for good: once a code broke the table's rules, lengths and first
     // bytes are no longer known without the walk.
-    enum class State { Fast, Exact, Ended };
+    enum class State { Fast, Copy, Exact, Ended };
 
     // The bit reader over the sub-blocks.
     std::optional<uint32_t> readCode(int width);
@@ -78,6 +89,7 @@ private:
 
     // The exact path.
     void prepareExact();
+    void leaveCopy();
     void resetTable();
     void push(int value);
     std::optional<int> decodeStep();
@@ -86,6 +98,8 @@ private:
 
     // The fast path; nullopt when it hands over to the exact one.
     std::optional<LzwStop> decodeFast(uint8_t* out, int64_t& pos, int64_t count);
+    std::optional<LzwStop> decodeCopy(uint8_t* out, int64_t& pos, int64_t count);
+    LzwResult run(uint8_t* out, int64_t count);
     // A string of length bytes: its last word, and the entry holding the words before.
     void writeString(uint8_t* to, uint64_t last, int skip, int length) const;
 
@@ -106,6 +120,8 @@ private:
     int m_oldCode = 0;
     int m_stackTop = 0;
     int64_t m_written = 0;
+    // The output of the Copy state, where its strings stand.
+    const uint8_t* m_copyOut = nullptr;
 
     // Bytes 0 and 1 carry the last two bytes of the previous sub-block, 2 to 256 the
     // current one; the rest stay zero so that a whole word can always be fetched.

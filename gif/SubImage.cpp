@@ -36,19 +36,39 @@ std::string_view stopText(LzwStop stop)
     return {};
 }
 
+} // namespace
+
 // The pixels from the image data at the stream's position: the minimum code size byte,
 // then the LZW sub-blocks through the terminator. Pixels the data does not reach keep
 // the transparent index (when the frame has one) or 0. Damage warns through the frame
 // and ends the decoding early; a table that refers to itself or codes beyond any table
 // raise GIFException. Afterwards the stream stands on the byte after the terminator
 // (or at its end).
-void readImageData(TGIFSubImage& frame, TStream& stream)
+
+void TGIFSubImage::readImageData(TStream& stream)
 {
+    TGIFSubImage& frame = *this;
     uint8_t fillValue = 0;
     if (frame.Transparent())
         if (const TGIFGraphicControlExtension* control = frame.GraphicControlExtension())
             fillValue = control->TransparentColorIndex();
-    frame.AllocateData(fillValue);
+    if (frame.Interlaced())
+        frame.AllocateData(fillValue);
+    else
+        allocateUnfilled();
+    // A frame decoded in one piece is filled only past the indices that arrived, however
+    // the reading ends: one pass over its pixels instead of two.
+    struct Unreached {
+        uint8_t* data = nullptr;
+        int64_t size = 0;
+        int64_t reached = 0;
+        uint8_t fill = 0;
+        ~Unreached()
+        {
+            if (data)
+                std::memset(data + reached, fill, static_cast<size_t>(size - reached));
+        }
+    } unreached{frame.Interlaced() ? nullptr : m_data.get(), m_dataSize, 0, fillValue};
 
     const int minCodeSize = ReadByte(stream);
     if (minCodeSize < 0)
@@ -65,7 +85,8 @@ void readImageData(TGIFSubImage& frame, TStream& stream)
     uint8_t* at = data;
     int64_t room = 0;
     auto restore = [&](int64_t written) {
-        std::memset(at + written, fillValue, static_cast<size_t>(std::min<int64_t>(8, room - written)));
+        std::memset(at + written, fillValue,
+                    static_cast<size_t>(std::min<int64_t>(LzwDecoder::MaxOverrun, room - written)));
     };
     LzwStop stop = LzwStop::Filled;
     std::exception_ptr failure;
@@ -89,11 +110,16 @@ void readImageData(TGIFSubImage& frame, TStream& stream)
                 for (int row = start[pass]; row < height && more; row += step[pass])
                     more = decode(data + row * width, width);
         } else {
-            decode(data, frame.DataSize());
+            const LzwResult result = decoder.decodeWhole(data, frame.DataSize());
+            unreached.reached = result.count;
+            stop = result.stop;
         }
     } catch (...) {
         // The pixels decoded so far stay, and the reader's last step still runs.
-        restore(decoder.written());
+        if (unreached.data)
+            unreached.reached = decoder.written();
+        else
+            restore(decoder.written());
         failure = std::current_exception();
     }
     const LzwStop extra = decoder.extraStep();
@@ -105,8 +131,6 @@ void readImageData(TGIFSubImage& frame, TStream& stream)
         RaiseGIFError(stopText(stop));
     decoder.skipRest();
 }
-
-} // namespace
 
 TGIFSubImage::TGIFSubImage(TGIFImage* image)
     : TGIFItem(image), m_colorMap(this), m_extensions(std::make_unique<TGIFExtensionList>(this)),
@@ -150,6 +174,13 @@ bool TGIFSubImage::Empty() const
 
 void TGIFSubImage::AllocateData(uint8_t fill)
 {
+    allocateUnfilled();
+    if (m_data)
+        std::memset(m_data.get(), fill, static_cast<size_t>(m_dataSize));
+}
+
+void TGIFSubImage::allocateUnfilled()
+{
     FreeData();
     const int64_t size = int64_t(m_width) * m_height;
     if (size <= 0)
@@ -164,7 +195,6 @@ void TGIFSubImage::AllocateData(uint8_t fill)
             m_image->ReleasePixelBytes(size);
         throw EOutOfMemory();
     }
-    std::memset(m_data.get(), fill, static_cast<size_t>(size));
     m_dataSize = size;
 }
 
@@ -323,5 +353,5 @@ void TGIFSubImage::LoadFromStream(TStream& stream)
     }
     if (m_packedFields & 0x80)
         m_colorMap.LoadFromStream(stream, 2 << (m_packedFields & 7));
-    readImageData(*this, stream);
+    readImageData(stream);
 }

@@ -153,6 +153,9 @@ private:
     friend class TGIFImage;
     static uint64_t nextRevision();
     void packDescriptor();
+    // Pixels for the current size with undefined values, for a reader that sets them all.
+    void allocateUnfilled();
+    void readImageData(TStream& stream);
     FrameRenderSource renderSource();
     bool usesDithering() const;
     void renderProgress(TProgressStage stage, uint8_t percent);

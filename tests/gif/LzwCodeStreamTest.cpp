@@ -136,6 +136,36 @@ TEST(LzwCodeStream, CallsOfAnySizeGiveTheSameIndices)
     }
 }
 
+// Output taken in one first call copies strings from itself; a call after it (the rest
+// of a string cut at the end, or more indices) goes the exact way and agrees.
+TEST(LzwCodeStream, OneWholeCallGivesTheSameResultsAndContinues)
+{
+    for (const Case& c : cases()) {
+        SCOPED_TRACE(c.name);
+        const Decoded expected = decodeData(c.data, c.count);
+        for (int64_t first : {c.count, int64_t(1), int64_t(5), int64_t(4003)}) {
+            SCOPED_TRACE(first);
+            TReadOnlyMemoryStream stream(c.data.data() + 1, c.data.size() - 1);
+            Warnings warnings;
+            LzwDecoder decoder(stream, c.data[0], [&](LzwWarning w) { warnings.push_back(w); });
+            // Slack past the end shows stores that overrun the output.
+            Bytes out(static_cast<size_t>(c.count + 16), 0xEE);
+            LzwResult r = decoder.decodeWhole(out.data(), std::min(first, c.count));
+            int64_t pos = r.count;
+            while (r.stop == LzwStop::Filled && pos < c.count) {
+                r = decoder.decode(out.data() + pos, c.count - pos);
+                pos += r.count;
+            }
+            EXPECT_EQ(Bytes(out.begin(), out.begin() + pos), expected.indices);
+            EXPECT_EQ(r.stop, expected.stop);
+            EXPECT_EQ(warnings, expected.warnings);
+            if (r.stop == LzwStop::Filled) {
+                EXPECT_EQ(Bytes(out.begin() + c.count, out.end()), Bytes(16, 0xEE));
+            }
+        }
+    }
+}
+
 // After the last pixel a well-formed stream meets its end code and is skipped whole.
 TEST(LzwCodeStream, ExtraStepMeetsTheEndCodeAndLeavesTheStreamAfterTheData)
 {

@@ -104,6 +104,20 @@ TEST(LzwDecoder, EarlyEndCodeKeepsTheFillValueAndTheFollowingFrame)
     EXPECT_EQ(pixelsOf(*loaded.image, 1), Bytes{2});
 }
 
+// Strings copied a block at a time store past their end; whatever the data left
+// unreached holds the transparent index, pixel for pixel.
+TEST(LzwDecoder, EarlyEndAfterLongStringsFillsTheRestWithTheTransparentIndex)
+{
+    // Strings of 1 to 8 ones: 36 pixels of 64.
+    const Bytes data = LzwCodes(2).add({4, 1, 6, 7, 8, 9, 10, 11, 12, 5}).imageData();
+    Loaded loaded = loadGif(twoFrames(64, data, transparentControl(3)));
+    EXPECT_EQ(loaded.error, "");
+    ASSERT_EQ(loaded->Images().Count(), 2);
+    Bytes expected(64, 3);
+    std::fill(expected.begin(), expected.begin() + 36, 1);
+    EXPECT_EQ(pixelsOf(*loaded.image, 0), expected);
+}
+
 TEST(LzwDecoder, EndCodeRightAfterAResetDeliversNoPixel)
 {
     Loaded loaded = loadGif(twoFrames(2, LzwCodes(2).add({4, 5, 1, 1}).imageData()));
