@@ -4,7 +4,8 @@
 // past a pixel budget); frames of zero width or height, which we read at the logical
 // screen's size; LZW data with a code beyond the next free one or a reset followed by a
 // non-index, which we read as the previous string plus its first byte where giflib
-// makes up a byte of its own; and files our load warns about or finds other frames in,
+// makes up a byte of its own; graphic control blocks of another size than 4 or without
+// their terminator; and files our load warns about or finds other frames in,
 // where the two readers part ways over the blocks rather than the decoding.
 #include "framework/core/Stream.h"
 #include "gif/GIFImage.h"
@@ -84,9 +85,10 @@ bool oddCodes(int minCodeSize, const std::vector<uint8_t>& data)
 }
 
 // Walks the blocks of a file as giflib reads them and calls frame(descriptor, min code
-// size, LZW data) for each image until it returns true; true when one did.
-template <typename Frame>
-bool anyFrame(const uint8_t* data, size_t size, Frame frame)
+// size, LZW data) for each image, and extension(its bytes from the label on, bytes left)
+// for each extension, until one returns true; true when one did.
+template <typename Frame, typename Extension>
+bool anyBlock(const uint8_t* data, size_t size, Frame frame, Extension extension)
 {
     size_t pos = 13;
     if (size < pos)
@@ -105,6 +107,8 @@ bool anyFrame(const uint8_t* data, size_t size, Frame frame)
     while (pos < size) {
         const uint8_t kind = data[pos++];
         if (kind == 0x21) {
+            if (extension(data + pos, size - pos))
+                return true;
             ++pos;
             subBlocks(nullptr);
         } else if (kind == 0x2C) {
@@ -129,11 +133,29 @@ bool anyFrame(const uint8_t* data, size_t size, Frame frame)
     return false;
 }
 
+template <typename Frame>
+bool anyFrame(const uint8_t* data, size_t size, Frame frame)
+{
+    return anyBlock(data, size, frame, [](const uint8_t*, size_t) { return false; });
+}
+
 bool anyOddCodes(const uint8_t* data, size_t size)
 {
     return anyFrame(data, size, [](const uint8_t*, int minCodeSize, const std::vector<uint8_t>& lzw) {
         return oddCodes(minCodeSize, lzw);
     });
+}
+
+// We read a graphic control block as exactly six bytes after its label, whatever its
+// size byte says, and go on at the seventh; giflib skips sub-blocks up to the
+// terminator. With any other size or a missing terminator, the two read other blocks.
+bool anyOddControlBlock(const uint8_t* data, size_t size)
+{
+    return anyBlock(
+        data, size, [](const uint8_t*, int, const std::vector<uint8_t>&) { return false; },
+        [](const uint8_t* block, size_t left) {
+            return block[0] == 0xF9 && (left < 7 || block[1] != 4 || block[6] != 0);
+        });
 }
 
 // giflib allocates whatever a descriptor asks for, before reading a pixel: such files are
@@ -166,7 +188,8 @@ void compare(const uint8_t* data, size_t size)
         pixels += int64_t(d.Width) * d.Height;
         zeroSized = zeroSized || d.Width == 0 || d.Height == 0;
     }
-    if (!accepted || zeroSized || pixels > PixelBudget || anyOddCodes(data, size)) {
+    if (!accepted || zeroSized || pixels > PixelBudget || anyOddCodes(data, size) ||
+        anyOddControlBlock(data, size)) {
         DGifCloseFile(gif, &error);
         return;
     }
