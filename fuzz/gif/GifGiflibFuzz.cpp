@@ -4,8 +4,8 @@
 // past a pixel budget); frames of zero width or height, which we read at the logical
 // screen's size; LZW data with a code beyond the next free one or a reset followed by a
 // non-index, which we read as the previous string plus its first byte where giflib
-// makes up a byte of its own; graphic control blocks of another size than 4 or without
-// their terminator; and files our load warns about or finds other frames in,
+// makes up a byte of its own; control, plain text and application blocks whose size
+// byte is not the standard one (or a control block without terminator); and files our load warns about or finds other frames in,
 // where the two readers part ways over the blocks rather than the decoding.
 #include "framework/core/Stream.h"
 #include "gif/GIFImage.h"
@@ -146,15 +146,25 @@ bool anyOddCodes(const uint8_t* data, size_t size)
     });
 }
 
-// We read a graphic control block as exactly six bytes after its label, whatever its
-// size byte says, and go on at the seventh; giflib skips sub-blocks up to the
-// terminator. With any other size or a missing terminator, the two read other blocks.
-bool anyOddControlBlock(const uint8_t* data, size_t size)
+// We read the fixed part of a graphic control, plain text or application block at its
+// standard size, whatever its size byte says, and go on after it (a control block
+// after its terminator byte); giflib follows the size bytes. With another size, or a
+// control block without its terminator, the two read other blocks.
+bool anyOddFixedBlock(const uint8_t* data, size_t size)
 {
     return anyBlock(
         data, size, [](const uint8_t*, int, const std::vector<uint8_t>&) { return false; },
         [](const uint8_t* block, size_t left) {
-            return block[0] == 0xF9 && (left < 7 || block[1] != 4 || block[6] != 0);
+            switch (block[0]) {
+            case 0xF9:
+                return left < 7 || block[1] != 4 || block[6] != 0;
+            case 0x01:
+                return left < 2 || block[1] != 12;
+            case 0xFF:
+                return left < 2 || block[1] != 11;
+            default:
+                return false;
+            }
         });
 }
 
@@ -189,7 +199,7 @@ void compare(const uint8_t* data, size_t size)
         zeroSized = zeroSized || d.Width == 0 || d.Height == 0;
     }
     if (!accepted || zeroSized || pixels > PixelBudget || anyOddCodes(data, size) ||
-        anyOddControlBlock(data, size)) {
+        anyOddFixedBlock(data, size)) {
         DGifCloseFile(gif, &error);
         return;
     }
