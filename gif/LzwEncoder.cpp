@@ -136,6 +136,15 @@ void TLZWEncoder::Clear()
     clear();
 }
 
+namespace {
+// At 12 bits the width stays: no code may exceed 4095.
+int maxCodeAt(int bitsPerCode)
+{
+    return bitsPerCode == 12 ? 4096 : (1 << bitsPerCode) - 1;
+}
+} // namespace
+
+template <bool CheckColours>
 void TLZWEncoder::encodeFrame()
 {
     // The whole frame is coded with the coder's state in locals (byte stores may alias
@@ -148,8 +157,10 @@ void TLZWEncoder::encodeFrame()
     const int baseCode = m_baseCode;
     const int initialBitsPerCode = m_initialBitsPerCode;
     int freeCode = m_freeCode;
-    int maxCode = m_maxCode;
     int bitsPerCode = m_bitsPerCode;
+    // The next free code at which the width grows or the table is full.
+    auto eventAt = [&] { return bitsPerCode < 12 ? maxCodeAt(bitsPerCode) + 1 : 4095; };
+    int nextEvent = eventAt();
     uint64_t bitBuffer = m_bitBuffer;
     int bitCount = m_bitCount;
     auto put = [&](int code) {
@@ -160,6 +171,13 @@ void TLZWEncoder::encodeFrame()
             bitBuffer >>= 32;
             bitCount -= 32;
         }
+    };
+
+    auto add = [&](int prefix, uint8_t value) {
+        dictionary.Store(LzwDictionary::Key(prefix, value), freeCode);
+        if (dictionary.IsLongestRun(prefix, value))
+            dictionary.ExtendRun(value, prefix, freeCode);
+        ++freeCode;
     };
 
     SendingOrder order(m_data, m_width, m_height, m_interlaced);
@@ -182,29 +200,27 @@ void TLZWEncoder::encodeFrame()
             continue;
         }
         // Only checked pixels ever enter the table, so a pixel that extends a string
-        // has passed the check.
-        if (value >= maxColor) {
+        // has passed the check; with 256 colours every pixel passes.
+        if (CheckColours && value >= maxColor) {
             m_freeCode = freeCode;
             checked(value);
         }
         put(prefix);
-        if (freeCode > maxCode) {
-            ++bitsPerCode;
-            // At 12 bits the width stays: no code may exceed 4095.
-            maxCode = bitsPerCode == 12 ? 4096 : (1 << bitsPerCode) - 1;
-        }
-        if (freeCode < 4095) {
-            dictionary.Store(LzwDictionary::Key(prefix, value), freeCode);
-            if (dictionary.IsLongestRun(prefix, value))
-                dictionary.ExtendRun(value, prefix, freeCode);
-            ++freeCode;
+        if (freeCode < nextEvent) {
+            add(prefix, value);
         } else {
-            // The table is full: the clear code goes out at the width in force.
-            put(clearCode);
-            dictionary.Reset(baseCode, freeCode);
-            freeCode = baseCode;
-            bitsPerCode = initialBitsPerCode;
-            maxCode = (1 << bitsPerCode) - 1;
+            if (freeCode > maxCodeAt(bitsPerCode))
+                ++bitsPerCode;
+            if (freeCode < 4095) {
+                add(prefix, value);
+            } else {
+                // The table is full: the clear code goes out at the width in force.
+                put(clearCode);
+                dictionary.Reset(baseCode, freeCode);
+                freeCode = baseCode;
+                bitsPerCode = initialBitsPerCode;
+            }
+            nextEvent = eventAt();
         }
         prefix = value;
 
@@ -229,7 +245,7 @@ void TLZWEncoder::encodeFrame()
     }
     m_prefix = prefix;
     m_freeCode = freeCode;
-    m_maxCode = maxCode;
+    m_maxCode = maxCodeAt(bitsPerCode);
     m_bitsPerCode = bitsPerCode;
     m_bitBuffer = bitBuffer;
     m_bitCount = bitCount;
@@ -241,7 +257,10 @@ void TLZWEncoder::DoCompress()
     DictionaryLease lease(m_baseCode, m_freeCode);
     m_dictionary = &lease.get();
     clear();
-    encodeFrame();
+    if (m_maxColor < 256)
+        encodeFrame<true>();
+    else
+        encodeFrame<false>();
     output(m_prefix);
     m_dictionary = nullptr;
 }

@@ -78,6 +78,7 @@ protected:
 private:
     void output(int code);
     void clear();
+    template <bool CheckColours>
     void encodeFrame();
 
     int m_prefix = 0;
