@@ -1,6 +1,8 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -60,6 +62,23 @@ protected:
         for (int pass = 0; pass < 4; ++pass)
             for (int row = start[pass]; row < m_height; row += step[pass])
                 f(m_data + int64_t(row) * m_width, m_data + int64_t(row + 1) * m_width);
+    }
+    // The first of [from, stop) that is not pixel, or stop; flat areas are compared
+    // eight pixels at a time.
+    static const uint8_t* sameAhead(const uint8_t* from, const uint8_t* stop, uint8_t pixel)
+    {
+        if constexpr (std::endian::native == std::endian::little) {
+            const uint64_t pattern = pixel * 0x0101010101010101ull;
+            for (; stop - from >= 8; from += 8) {
+                uint64_t word;
+                std::memcpy(&word, from, 8);
+                if (const uint64_t differ = word ^ pattern)
+                    return from + std::countr_zero(differ) / 8;
+            }
+        }
+        while (from < stop && *from == pixel)
+            ++from;
+        return from;
     }
     // Every pixel must be below the colour count.
     uint8_t checked(uint8_t pixel) const

@@ -4,7 +4,6 @@
 #include "gif/GIFWriter.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 namespace {
@@ -138,24 +137,6 @@ void TLZWEncoder::Clear()
 }
 
 namespace {
-// The first of [from, stop) that is not pixel, or stop; flat areas are compared eight
-// pixels at a time.
-const uint8_t* sameAhead(const uint8_t* from, const uint8_t* stop, uint8_t pixel)
-{
-    if constexpr (std::endian::native == std::endian::little) {
-        const uint64_t pattern = pixel * 0x0101010101010101ull;
-        for (; stop - from >= 8; from += 8) {
-            uint64_t word;
-            std::memcpy(&word, from, 8);
-            if (const uint64_t differ = word ^ pattern)
-                return from + std::countr_zero(differ) / 8;
-        }
-    }
-    while (from < stop && *from == pixel)
-        ++from;
-    return from;
-}
-
 // At 12 bits the width stays: no code may exceed 4095.
 int maxCodeAt(int bitsPerCode)
 {

@@ -148,9 +148,7 @@ void TRLEEncoder::DoCompress()
             const int value = checked(*pixel);
             if (value == m_runPixel) {
                 // Pixels equal to a checked one need no check of their own.
-                const uint8_t* next = pixel + 1;
-                while (next < end && *next == value)
-                    ++next;
+                const uint8_t* next = sameAhead(pixel + 1, end, static_cast<uint8_t>(value));
                 run += next - pixel;
                 pixel = next;
                 continue;
