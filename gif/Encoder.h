@@ -36,16 +36,26 @@ protected:
     virtual void Clear();
     virtual void DoCompress() = 0;
 
-    // Packs a code at the current width; the end code also flushes the last bits.
+    // Packs a code at the current width, handing the writer four bytes at a time; the
+    // end code also flushes the last bits.
     void outputBits(int code)
     {
         m_bitBuffer |= static_cast<uint64_t>(code) << m_bitCount;
         m_bitCount += m_bitsPerCode;
-        while (m_bitCount >= 8)
-            putByte();
+        if (m_bitCount >= 32) {
+            m_writer->PutWord(static_cast<uint32_t>(m_bitBuffer));
+            m_bitBuffer >>= 32;
+            m_bitCount -= 32;
+        }
         if (code == m_eoiCode)
             while (m_bitCount > 0)
                 putByte();
+    }
+    // Hands every whole byte packed so far to the writer.
+    void flushWholeBytes()
+    {
+        while (m_bitCount >= 8)
+            putByte();
     }
     // Calls f(begin, end) for each stretch of pixels in sending order: the whole frame
     // at once, or each row in the four-pass order of an interlaced frame (rows 0, 8,

@@ -145,7 +145,12 @@ void TRLEEncoder::DoCompress()
     int64_t run = 0;
     forEachRun([&](const uint8_t* pixel, const uint8_t* end) {
         while (pixel < end) {
-            const int value = checked(*pixel);
+            const int value = *pixel;
+            if (value >= m_maxColor) {
+                // What was coded before the failing pixel reaches the stream whole.
+                flushWholeBytes();
+                checked(*pixel);
+            }
             if (value == m_runPixel) {
                 // Pixels equal to a checked one need no check of their own.
                 const uint8_t* next = sameAhead(pixel + 1, end, static_cast<uint8_t>(value));
