@@ -57,22 +57,49 @@ protected:
         while (m_bitCount >= 8)
             putByte();
     }
-    // Calls f(begin, end) for each stretch of pixels in sending order: the whole frame
-    // at once, or each row in the four-pass order of an interlaced frame (rows 0, 8,
-    // 16, ...; 4, 12, ...; 2, 6, ...; 1, 3, ...).
-    template <typename F>
-    void forEachRun(F&& f) const
-    {
-        if (!m_interlaced) {
-            f(m_data, m_data + int64_t(m_width) * m_height);
-            return;
+    // The stretches of the frame's pixels in sending order, one at a time, for a loop
+    // that must keep its state in registers: the whole frame, or each row in the
+    // four-pass order of an interlaced frame (rows 0, 8, 16, ...; 4, 12, ...; 2, 6, ...;
+    // 1, 3, ...).
+    class SendingOrder {
+    public:
+        SendingOrder(const uint8_t* data, int width, int height, bool interlaced)
+            : m_data(data), m_width(width), m_height(height), m_interlaced(interlaced)
+        {
         }
-        static constexpr int start[4] = {0, 4, 2, 1};
-        static constexpr int step[4] = {8, 8, 4, 2};
-        for (int pass = 0; pass < 4; ++pass)
-            for (int row = start[pass]; row < m_height; row += step[pass])
-                f(m_data + int64_t(row) * m_width, m_data + int64_t(row + 1) * m_width);
-    }
+        bool Next(const uint8_t*& begin, const uint8_t*& end)
+        {
+            static constexpr int start[4] = {0, 4, 2, 1};
+            static constexpr int step[4] = {8, 8, 4, 2};
+            if (!m_interlaced) {
+                if (m_pass++ > 0)
+                    return false;
+                begin = m_data;
+                end = m_data + int64_t(m_width) * m_height;
+                return true;
+            }
+            while (m_pass < 4) {
+                if (m_row < m_height) {
+                    begin = m_data + int64_t(m_row) * m_width;
+                    end = begin + m_width;
+                    m_row += step[m_pass];
+                    return true;
+                }
+                if (++m_pass < 4)
+                    m_row = start[m_pass];
+            }
+            return false;
+        }
+
+    private:
+        const uint8_t* m_data;
+        int m_width;
+        int m_height;
+        bool m_interlaced;
+        int m_pass = 0;
+        int m_row = 0;
+    };
+    SendingOrder sendingOrder() const { return SendingOrder(m_data, m_width, m_height, m_interlaced); }
     // The first of [from, stop) that is not pixel, or stop; flat areas are compared
     // eight pixels at a time.
     static const uint8_t* sameAhead(const uint8_t* from, const uint8_t* stop, uint8_t pixel)

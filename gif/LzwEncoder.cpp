@@ -34,48 +34,6 @@ private:
     const int& m_endCode;
 };
 
-// The stretches of a frame's pixels in sending order, one at a time, for a loop that
-// must keep its state in registers: the whole frame, or each row in the four-pass
-// order of an interlaced frame.
-class SendingOrder {
-public:
-    SendingOrder(const uint8_t* data, int width, int height, bool interlaced)
-        : m_data(data), m_width(width), m_height(height), m_interlaced(interlaced)
-    {
-    }
-    bool Next(const uint8_t*& begin, const uint8_t*& end)
-    {
-        static constexpr int start[4] = {0, 4, 2, 1};
-        static constexpr int step[4] = {8, 8, 4, 2};
-        if (!m_interlaced) {
-            if (m_pass++ > 0)
-                return false;
-            begin = m_data;
-            end = m_data + int64_t(m_width) * m_height;
-            return true;
-        }
-        while (m_pass < 4) {
-            if (m_row < m_height) {
-                begin = m_data + int64_t(m_row) * m_width;
-                end = begin + m_width;
-                m_row += step[m_pass];
-                return true;
-            }
-            if (++m_pass < 4)
-                m_row = start[m_pass];
-        }
-        return false;
-    }
-
-private:
-    const uint8_t* m_data;
-    int m_width;
-    int m_height;
-    bool m_interlaced;
-    int m_pass = 0;
-    int m_row = 0;
-};
-
 } // namespace
 
 LzwDictionary::LzwDictionary()
@@ -180,7 +138,7 @@ void TLZWEncoder::encodeFrame()
         ++freeCode;
     };
 
-    SendingOrder order(m_data, m_width, m_height, m_interlaced);
+    SendingOrder order = sendingOrder();
     const uint8_t* pixel = nullptr;
     const uint8_t* end = nullptr;
     order.Next(pixel, end);
