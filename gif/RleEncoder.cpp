@@ -1,6 +1,7 @@
 #include "gif/RleEncoder.h"
 
 #include <algorithm>
+#include <cmath>
 
 int64_t TRLEEncoder::IntSqrt(int64_t x)
 {
@@ -26,8 +27,9 @@ int64_t TRLEEncoder::RunCost(int64_t count, int64_t n)
         count %= per;
     }
     if (count > 0) {
-        // The smallest k with k(k + 1) >= 2 count, from a guess near it.
-        int64_t k = IntSqrt(count);
+        // The smallest k with k(k + 1) >= 2 count, from a guess near it (no divisions:
+        // this runs for every run of more than four pixels).
+        int64_t k = static_cast<int64_t>(std::sqrt(static_cast<double>(2 * count)));
         while (k * (k + 1) >= 2 * count)
             --k;
         while (k * (k + 1) < 2 * count)
