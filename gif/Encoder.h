@@ -1,6 +1,8 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -34,32 +36,86 @@ protected:
     virtual void Clear();
     virtual void DoCompress() = 0;
 
-    // Packs a code at the current width; the end code also flushes the last bits.
+    // Packs a code at the current width, handing the writer four bytes at a time; the
+    // end code also flushes the last bits.
     void outputBits(int code)
     {
         m_bitBuffer |= static_cast<uint64_t>(code) << m_bitCount;
         m_bitCount += m_bitsPerCode;
-        while (m_bitCount >= 8)
-            putByte();
+        if (m_bitCount >= 32) {
+            m_writer->PutWord(static_cast<uint32_t>(m_bitBuffer));
+            m_bitBuffer >>= 32;
+            m_bitCount -= 32;
+        }
         if (code == m_eoiCode)
             while (m_bitCount > 0)
                 putByte();
     }
-    // Calls f(begin, end) for each stretch of pixels in sending order: the whole frame
-    // at once, or each row in the four-pass order of an interlaced frame (rows 0, 8,
-    // 16, ...; 4, 12, ...; 2, 6, ...; 1, 3, ...).
-    template <typename F>
-    void forEachRun(F&& f) const
+    // Hands every whole byte packed so far to the writer.
+    void flushWholeBytes()
     {
-        if (!m_interlaced) {
-            f(m_data, m_data + int64_t(m_width) * m_height);
-            return;
+        while (m_bitCount >= 8)
+            putByte();
+    }
+    // The stretches of the frame's pixels in sending order, one at a time, for a loop
+    // that must keep its state in registers: the whole frame, or each row in the
+    // four-pass order of an interlaced frame (rows 0, 8, 16, ...; 4, 12, ...; 2, 6, ...;
+    // 1, 3, ...).
+    class SendingOrder {
+    public:
+        SendingOrder(const uint8_t* data, int width, int height, bool interlaced)
+            : m_data(data), m_width(width), m_height(height), m_interlaced(interlaced)
+        {
         }
-        static constexpr int start[4] = {0, 4, 2, 1};
-        static constexpr int step[4] = {8, 8, 4, 2};
-        for (int pass = 0; pass < 4; ++pass)
-            for (int row = start[pass]; row < m_height; row += step[pass])
-                f(m_data + int64_t(row) * m_width, m_data + int64_t(row + 1) * m_width);
+        bool Next(const uint8_t*& begin, const uint8_t*& end)
+        {
+            static constexpr int start[4] = {0, 4, 2, 1};
+            static constexpr int step[4] = {8, 8, 4, 2};
+            if (!m_interlaced) {
+                if (m_pass++ > 0)
+                    return false;
+                begin = m_data;
+                end = m_data + int64_t(m_width) * m_height;
+                return true;
+            }
+            while (m_pass < 4) {
+                if (m_row < m_height) {
+                    begin = m_data + int64_t(m_row) * m_width;
+                    end = begin + m_width;
+                    m_row += step[m_pass];
+                    return true;
+                }
+                if (++m_pass < 4)
+                    m_row = start[m_pass];
+            }
+            return false;
+        }
+
+    private:
+        const uint8_t* m_data;
+        int m_width;
+        int m_height;
+        bool m_interlaced;
+        int m_pass = 0;
+        int m_row = 0;
+    };
+    SendingOrder sendingOrder() const { return SendingOrder(m_data, m_width, m_height, m_interlaced); }
+    // The first of [from, stop) that is not pixel, or stop; flat areas are compared
+    // eight pixels at a time.
+    static const uint8_t* sameAhead(const uint8_t* from, const uint8_t* stop, uint8_t pixel)
+    {
+        if constexpr (std::endian::native == std::endian::little) {
+            const uint64_t pattern = pixel * 0x0101010101010101ull;
+            for (; stop - from >= 8; from += 8) {
+                uint64_t word;
+                std::memcpy(&word, from, 8);
+                if (const uint64_t differ = word ^ pattern)
+                    return from + std::countr_zero(differ) / 8;
+            }
+        }
+        while (from < stop && *from == pixel)
+            ++from;
+        return from;
     }
     // Every pixel must be below the colour count.
     uint8_t checked(uint8_t pixel) const

@@ -13,13 +13,15 @@ thread_local std::unique_ptr<LzwDictionary> spareDictionary;
 
 class DictionaryLease {
 public:
-    DictionaryLease()
-        : m_dictionary(spareDictionary ? std::move(spareDictionary) : std::make_unique<LzwDictionary>())
+    // The codes stored are [firstCode, endCode) when the lease ends, failure or not.
+    DictionaryLease(const int& firstCode, const int& endCode)
+        : m_dictionary(spareDictionary ? std::move(spareDictionary) : std::make_unique<LzwDictionary>()),
+          m_firstCode(firstCode), m_endCode(endCode)
     {
     }
     ~DictionaryLease()
     {
-        m_dictionary->Reset();
+        m_dictionary->Reset(m_firstCode, m_endCode);
         spareDictionary = std::move(m_dictionary);
     }
     DictionaryLease(const DictionaryLease&) = delete;
@@ -28,28 +30,33 @@ public:
 
 private:
     std::unique_ptr<LzwDictionary> m_dictionary;
+    const int& m_firstCode;
+    const int& m_endCode;
 };
 
 } // namespace
 
 LzwDictionary::LzwDictionary()
-    : m_slots(std::make_unique<uint32_t[]>(SlotMask + 1)), m_stored(std::make_unique<uint32_t[]>(4096)),
-      m_recent(std::make_unique<uint32_t[]>(4096))
+    : m_child(std::make_unique<uint16_t[]>(Keys)), m_keys(std::make_unique<uint32_t[]>(4096)),
+      m_longestRunOf(std::make_unique<uint16_t[]>(4096))
 {
-    std::memset(m_recent.get(), 0xFF, 4096 * sizeof(uint32_t));
+    for (int pixel = 0; pixel < 256; ++pixel)
+        m_longestRunOf[pixel] = static_cast<uint16_t>(pixel + 1);
 }
 
-void LzwDictionary::Reset()
+void LzwDictionary::Reset(int firstCode, int endCode)
 {
     // Only what was stored is undone: a frame of a few pixels resets in a few steps.
-    for (int i = 0; i < m_count; ++i) {
-        const uint32_t slot = m_stored[i];
-        m_recent[m_slots[slot] >> 20] = 0xFFFFFFFF;
-        m_slots[slot] = 0;
-    }
-    m_count = 0;
-    for (uint8_t pixel : m_runPixels)
+    for (int code = firstCode; code < endCode; ++code)
+        m_child[m_keys[code]] = 0;
+    // A frame with more colours may send these codes as pixels; stored codes are marked
+    // afresh by Store.
+    for (int code = firstCode; code < std::min(endCode, 256); ++code)
+        m_longestRunOf[code] = static_cast<uint16_t>(code + 1);
+    for (uint8_t pixel : m_runPixels) {
         m_runs[pixel].clear();
+        m_longestRunOf[pixel] = static_cast<uint16_t>(pixel + 1);
+    }
     m_runPixels.clear();
 }
 
@@ -73,8 +80,8 @@ void TLZWEncoder::clear()
 {
     m_clearFlag = true;
     output(m_clearCode);
-    m_dictionary->Reset();
-    m_freeCode = m_clearCode + 2;
+    m_dictionary->Reset(m_baseCode, m_freeCode);
+    m_freeCode = m_baseCode;
 }
 
 void TLZWEncoder::Output(int code)
@@ -87,81 +94,93 @@ void TLZWEncoder::Clear()
     clear();
 }
 
-void TLZWEncoder::encode(const uint8_t* pixel, const uint8_t* end)
+namespace {
+// At 12 bits the width stays: no code may exceed 4095.
+int maxCodeAt(int bitsPerCode)
 {
-    // The hot loop keeps the coder's state in locals (byte stores may alias members)
-    // and hands it back around the rare clear and failure.
+    return bitsPerCode == 12 ? 4096 : (1 << bitsPerCode) - 1;
+}
+} // namespace
+
+template <bool CheckColours>
+void TLZWEncoder::encodeFrame()
+{
+    // The whole frame is coded with the coder's state in locals (byte stores may alias
+    // members), handed back once at the end.
     LzwDictionary& dictionary = *m_dictionary;
-    uint32_t* const recent = dictionary.Recent();
+    const uint16_t* const child = dictionary.Children();
     TGIFWriter& writer = *m_writer;
-    int prefix = m_prefix;
+    const int maxColor = m_maxColor;
+    const int clearCode = m_clearCode;
+    const int baseCode = m_baseCode;
+    const int initialBitsPerCode = m_initialBitsPerCode;
     int freeCode = m_freeCode;
-    int maxCode = m_maxCode;
     int bitsPerCode = m_bitsPerCode;
+    // The next free code at which the width grows or the table is full.
+    auto eventAt = [&] { return bitsPerCode < 12 ? maxCodeAt(bitsPerCode) + 1 : 4095; };
+    int nextEvent = eventAt();
     uint64_t bitBuffer = m_bitBuffer;
     int bitCount = m_bitCount;
-    // The last string known to be a run, and that run as length << 8 | pixel.
-    int runPrefix = m_runPrefix;
-    int run = m_run;
-    const int maxColor = m_maxColor;
-    auto store = [&] {
-        m_prefix = prefix;
-        m_freeCode = freeCode;
-        m_maxCode = maxCode;
-        m_bitsPerCode = bitsPerCode;
-        m_bitBuffer = bitBuffer;
-        m_bitCount = bitCount;
-        m_runPrefix = runPrefix;
-        m_run = run;
-    };
-
-    for (; pixel < end; ++pixel) {
-        const uint8_t value = *pixel;
-        // Only checked pixels ever enter the table, so a pixel that extends a string
-        // has passed the check; the others are checked on the miss below.
-        const uint32_t cached = recent[prefix];
-        if ((cached >> 16) == value) {
-            prefix = static_cast<int>(cached & 0xFFFF);
-            continue;
-        }
-        const int code = dictionary.Find(LzwDictionary::Key(prefix, value));
-        if (code != 0) {
-            recent[prefix] = (uint32_t(value) << 16) | uint32_t(code);
-            prefix = code;
-            continue;
-        }
-        if (value >= maxColor) {
-            store();
-            checked(value);
-        }
-        bitBuffer |= uint64_t(prefix) << bitCount;
+    auto put = [&](int code) {
+        bitBuffer |= uint64_t(code) << bitCount;
         bitCount += bitsPerCode;
         if (bitCount >= 32) {
             writer.PutWord(static_cast<uint32_t>(bitBuffer));
             bitBuffer >>= 32;
             bitCount -= 32;
         }
-        if (freeCode > maxCode) {
-            ++bitsPerCode;
-            maxCode = bitsPerCode == 12 ? 4096 : (1 << bitsPerCode) - 1;
+    };
+
+    auto add = [&](int prefix, uint8_t value) {
+        dictionary.Store(LzwDictionary::Key(prefix, value), freeCode);
+        if (dictionary.IsLongestRun(prefix, value))
+            dictionary.ExtendRun(value, prefix, freeCode);
+        ++freeCode;
+    };
+
+    SendingOrder order = sendingOrder();
+    const uint8_t* pixel = nullptr;
+    const uint8_t* end = nullptr;
+    order.Next(pixel, end);
+    int prefix = checked(*pixel++);
+    for (;;) {
+        if (pixel == end) {
+            if (!order.Next(pixel, end))
+                break;
+            continue;
         }
-        if (freeCode < 4095) {
-            dictionary.Store(LzwDictionary::Key(prefix, value), freeCode);
-            // The string is the longest run of this pixel, one pixel longer.
-            if ((run & 0xFF) == value && prefix == runPrefix && (run >> 8) == dictionary.LongestRun(value))
-                dictionary.ExtendRun(value, freeCode);
-            ++freeCode;
+        // The string grows while the table holds it: the common step, kept to one load.
+        const uint8_t value = *pixel;
+        const int code = child[LzwDictionary::Key(prefix, value)];
+        if (code != 0) {
+            prefix = code;
+            ++pixel;
+            continue;
+        }
+        // Only checked pixels ever enter the table, so a pixel that extends a string
+        // has passed the check; with 256 colours every pixel passes.
+        if (CheckColours && value >= maxColor) {
+            m_freeCode = freeCode;
+            checked(value);
+        }
+        put(prefix);
+        if (freeCode < nextEvent) {
+            add(prefix, value);
         } else {
-            store();
-            clear();
-            freeCode = m_freeCode;
-            maxCode = m_maxCode;
-            bitsPerCode = m_bitsPerCode;
-            bitBuffer = m_bitBuffer;
-            bitCount = m_bitCount;
+            if (freeCode > maxCodeAt(bitsPerCode))
+                ++bitsPerCode;
+            if (freeCode < 4095) {
+                add(prefix, value);
+            } else {
+                // The table is full: the clear code goes out at the width in force.
+                put(clearCode);
+                dictionary.Reset(baseCode, freeCode);
+                freeCode = baseCode;
+                bitsPerCode = initialBitsPerCode;
+            }
+            nextEvent = eventAt();
         }
-        prefix = runPrefix = value;
-        run = (1 << 8) | value;
+        prefix = value;
 
         // Right after a miss the string is one pixel. When a run of it lies ahead, the
         // longest run the table holds that the pixels allow is taken in one step: the
@@ -172,33 +191,32 @@ void TLZWEncoder::encode(const uint8_t* pixel, const uint8_t* end)
             const int longest = dictionary.LongestRun(value);
             if (longest > 1) {
                 const uint8_t* stop = pixel + std::min<int64_t>(longest, end - pixel);
-                const uint8_t* ahead = pixel + 1;
-                while (ahead < stop && *ahead == value)
-                    ++ahead;
+                const uint8_t* ahead = sameAhead(pixel + 1, stop, value);
                 const int length = static_cast<int>(ahead - pixel);
-                prefix = runPrefix = dictionary.RunCode(value, length);
-                run = (length << 8) | value;
+                prefix = dictionary.RunCode(value, length);
                 pixel = ahead - 1;
             }
         }
+        ++pixel;
     }
-    store();
+    m_prefix = prefix;
+    m_freeCode = freeCode;
+    m_maxCode = maxCodeAt(bitsPerCode);
+    m_bitsPerCode = bitsPerCode;
+    m_bitBuffer = bitBuffer;
+    m_bitCount = bitCount;
 }
 
 void TLZWEncoder::DoCompress()
 {
-    DictionaryLease lease;
+    m_freeCode = m_baseCode;
+    DictionaryLease lease(m_baseCode, m_freeCode);
     m_dictionary = &lease.get();
     clear();
-    bool first = true;
-    forEachRun([&](const uint8_t* begin, const uint8_t* end) {
-        if (first) {
-            m_prefix = m_runPrefix = checked(*begin++);
-            m_run = (1 << 8) | m_prefix;
-            first = false;
-        }
-        encode(begin, end);
-    });
+    if (m_maxColor < 256)
+        encodeFrame<true>();
+    else
+        encodeFrame<false>();
     output(m_prefix);
     m_dictionary = nullptr;
 }

@@ -1,5 +1,8 @@
 #include "gif/RleEncoder.h"
 
+#include <algorithm>
+#include <cmath>
+
 int64_t TRLEEncoder::IntSqrt(int64_t x)
 {
     if (x < 2)
@@ -24,8 +27,9 @@ int64_t TRLEEncoder::RunCost(int64_t count, int64_t n)
         count %= per;
     }
     if (count > 0) {
-        // The smallest k with k(k + 1) >= 2 count, from a guess near it.
-        int64_t k = IntSqrt(count);
+        // The smallest k with k(k + 1) >= 2 count, from a guess near it (no divisions:
+        // this runs for every run of more than four pixels).
+        int64_t k = static_cast<int64_t>(std::sqrt(static_cast<double>(2 * count)));
         while (k * (k + 1) >= 2 * count)
             --k;
         while (k * (k + 1) < 2 * count)
@@ -143,26 +147,82 @@ void TRLEEncoder::DoCompress()
     Clear();
     m_runPixel = -1;
     int64_t run = 0;
-    forEachRun([&](const uint8_t* pixel, const uint8_t* end) {
+
+    // A pixel unlike the next goes out as one plain code, the common case on photographs:
+    // that step works on copies in locals (byte stores may alias members), and the
+    // members are brought up to date around every other step.
+    TGIFWriter& writer = *m_writer;
+    const int maxColor = m_maxColor;
+    uint64_t bitBuffer = 0;
+    int bitCount = 0;
+    int bitsPerCode = 0;
+    int outCount = 0;
+    // The code count at which the width grows or a clear is due.
+    int nextEvent = 0;
+    auto load = [&] {
+        bitBuffer = m_bitBuffer;
+        bitCount = m_bitCount;
+        bitsPerCode = m_bitsPerCode;
+        outCount = m_outCount;
+        nextEvent = std::min(m_outBump, m_outClear);
+    };
+    auto save = [&] {
+        m_bitBuffer = bitBuffer;
+        m_bitCount = bitCount;
+        m_bitsPerCode = bitsPerCode;
+        m_outCount = outCount;
+    };
+    auto emitLone = [&](int code) {
+        m_clearFlag = false;
+        bitBuffer |= static_cast<uint64_t>(code) << bitCount;
+        bitCount += bitsPerCode;
+        if (bitCount >= 32) {
+            writer.PutWord(static_cast<uint32_t>(bitBuffer));
+            bitBuffer >>= 32;
+            bitCount -= 32;
+        }
+        if (++outCount >= nextEvent) {
+            save();
+            afterCode();
+            load();
+        }
+    };
+
+    load();
+    SendingOrder order = sendingOrder();
+    const uint8_t* pixel = nullptr;
+    const uint8_t* end = nullptr;
+    while (order.Next(pixel, end)) {
         while (pixel < end) {
-            const int value = checked(*pixel);
+            const int value = *pixel;
+            if (value >= maxColor) {
+                // What was coded before the failing pixel reaches the stream whole.
+                save();
+                flushWholeBytes();
+                checked(*pixel);
+            }
             if (value == m_runPixel) {
-                // Pixels equal to a checked one need no check of their own.
-                const uint8_t* next = pixel + 1;
-                while (next < end && *next == value)
-                    ++next;
+                const uint8_t* next = sameAhead(pixel + 1, end, static_cast<uint8_t>(value));
                 run += next - pixel;
                 pixel = next;
                 continue;
             }
-            if (run == 1)
-                emitPlain(m_runPixel);
-            else if (run > 1)
+            if (run == 1) {
+                emitLone(m_runPixel);
+            } else if (run <= 4 && !m_clearFlag && (m_tableMax < 2 || m_tablePixel != m_runPixel)) {
+                // A short run without a table of its pixel goes out pixel by pixel.
+                for (int i = 0; i < run; ++i)
+                    emitLone(m_runPixel);
+            } else if (run > 1) {
+                save();
                 flushRun(run);
+                load();
+            }
             m_runPixel = value;
             run = 1;
             ++pixel;
         }
-    });
+    }
+    save();
     flushRun(run);
 }

@@ -28,6 +28,11 @@ private:
         m_clearFlag = false;
         outputBits(code);
         ++m_outCount;
+        afterCode();
+    }
+    // Grows the width or clears when the codes sent so far call for it.
+    void afterCode()
+    {
         if (m_outCount >= m_outBump) {
             ++m_bitsPerCode;
             m_outBump += 1 << (m_bitsPerCode - 1);

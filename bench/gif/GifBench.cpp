@@ -126,10 +126,13 @@ void putExtensions(GifFileType* out, int count, const ExtensionBlock* blocks)
 }
 
 // A whole giflib save of a slurped file; interlaced rows go out in interlace order.
-std::vector<uint8_t> giflibSave(const GifFileType* in)
+// refused, when given, tells whether giflib turned a frame down (it writes no image
+// data for a frame without any colour table, where we write the frame).
+std::vector<uint8_t> giflibSave(const GifFileType* in, bool* refused = nullptr)
 {
     std::vector<uint8_t> bytes;
     int error = 0;
+    bool fine = true;
     GifFileType* out = EGifOpen(&bytes, writeMemory, &error);
     EGifSetGifVersion(out, true);
     EGifPutScreenDesc(out, in->SWidth, in->SHeight, in->SColorResolution, in->SBackGroundColor, in->SColorMap);
@@ -137,19 +140,24 @@ std::vector<uint8_t> giflibSave(const GifFileType* in)
         const SavedImage& image = in->SavedImages[i];
         const GifImageDesc& d = image.ImageDesc;
         putExtensions(out, image.ExtensionBlockCount, image.ExtensionBlocks);
-        EGifPutImageDesc(out, d.Left, d.Top, d.Width, d.Height, d.Interlace, d.ColorMap);
+        if (EGifPutImageDesc(out, d.Left, d.Top, d.Width, d.Height, d.Interlace, d.ColorMap) != GIF_OK) {
+            fine = false;
+            continue;
+        }
         if (d.Interlace) {
             static constexpr int start[4] = {0, 4, 2, 1};
             static constexpr int step[4] = {8, 8, 4, 2};
             for (int pass = 0; pass < 4; ++pass)
                 for (int row = start[pass]; row < d.Height; row += step[pass])
-                    EGifPutLine(out, image.RasterBits + size_t(row) * d.Width, d.Width);
+                    fine &= EGifPutLine(out, image.RasterBits + size_t(row) * d.Width, d.Width) == GIF_OK;
         } else {
-            EGifPutLine(out, image.RasterBits, d.Width * d.Height);
+            fine &= EGifPutLine(out, image.RasterBits, d.Width * d.Height) == GIF_OK;
         }
     }
     putExtensions(out, in->ExtensionBlockCount, in->ExtensionBlocks);
     EGifCloseFile(out, &error);
+    if (refused)
+        *refused = !fine;
     return bytes;
 }
 
@@ -158,6 +166,8 @@ struct Result {
     double megapixels = 0;
     Timing ourLoad, theirLoad, ourLzw, theirLzw, ourRle;
     size_t ourBytes = 0, theirBytes = 0, rleBytes = 0;
+    // giflib wrote only part of the file, so its size is no yardstick.
+    bool theirSaveRefused = false;
 };
 
 bool LoadOnly = false;
@@ -299,7 +309,7 @@ int main(int argc, char** argv)
             r.theirLzw = save[1];
             r.ourRle = save[2];
             r.ourBytes = saveOurs(image, cmLZW).size();
-            r.theirBytes = giflibSave(slurped).size();
+            r.theirBytes = giflibSave(slurped, &r.theirSaveRefused).size();
             r.rleBytes = saveOurs(image, cmRLE).size();
         }
         int error;
@@ -364,8 +374,14 @@ int main(int argc, char** argv)
         if (const Result* r = find("harvesters.gif"))
             verdict("harvesters.gif LZW save >= 2.5x", saveRatio(*r), 2.5);
         size_t larger = 0;
-        for (const Result& r : results)
-            larger += r.ourBytes > r.theirBytes;
+        for (const Result& r : results) {
+            if (r.theirSaveRefused)
+                std::printf("  (%s: giflib refused a frame and wrote only part of the file; its size is not "
+                            "compared)\n",
+                            r.name.c_str());
+            else
+                larger += r.ourBytes > r.theirBytes;
+        }
         std::printf("  %-60s %6zu  %s\n", "files whose LZW bytes exceed giflib's", larger, larger ? "NOT MET" : "met");
         size_t slower = 0;
         for (const Result& r : results)

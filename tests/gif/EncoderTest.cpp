@@ -111,6 +111,19 @@ TEST_P(EachMethod, PixelBeyondTheColourCountFails)
     for (int size : sizes)
         total += size_t(size) + 1;
     EXPECT_EQ(total, stream.Bytes().size());
+    // What reached the stream is the start of the codes of the pixels before the bad one:
+    // nothing of it, nothing half-packed.
+    auto payload = [](const Bytes& data) {
+        Bytes joined;
+        for (size_t at = 1; at < data.size() && data[at] != 0; at += data[at] + 1u)
+            joined.insert(joined.end(), data.begin() + long(at) + 1, data.begin() + long(at) + 1 + data[at]);
+        return joined;
+    };
+    const Bytes partial = payload(stream.Bytes());
+    const Bytes whole = payload(encode(GetParam(), 2, 2999, 1, Bytes(pixels.begin(), pixels.end() - 1), false, 4));
+    ASSERT_LE(partial.size(), whole.size());
+    EXPECT_TRUE(std::equal(partial.begin(), partial.end(), whole.begin()));
+    EXPECT_GT(partial.size(), whole.size() - 8);
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, EachMethod, testing::Values(cmLZW, cmRLE),
