@@ -6,6 +6,7 @@
 #include "gif/ImageList.h"
 #include "gif/SubImage.h"
 #include "tests/support/TempDir.h"
+#include "tests/tools/GifImgRun.h"
 
 #include <QImage>
 #include <QProcess>
@@ -16,22 +17,6 @@
 #include <fstream>
 
 namespace {
-
-struct Outcome {
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
-
-Outcome gifimg(const QStringList& arguments, const QByteArray& input = {})
-{
-    QProcess process;
-    process.start(GIFIMG_PATH, arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitCode(), process.readAllStandardOutput(), QString::fromLocal8Bit(process.readAllStandardError())};
-}
 
 QString q(const std::string& s)
 {

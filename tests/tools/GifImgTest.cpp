@@ -5,6 +5,7 @@
 #include "gif/SubImage.h"
 #include "tests/support/ByteBuilder.h"
 #include "tests/support/TempDir.h"
+#include "tests/tools/GifImgRun.h"
 
 #include <QImage>
 #include <QJsonArray>
@@ -21,22 +22,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-struct Outcome {
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
-
-Outcome gifimg(const QStringList& arguments, const QByteArray& input = {})
-{
-    QProcess process;
-    process.start(GIFIMG_PATH, arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitCode(), process.readAllStandardOutput(), QString::fromLocal8Bit(process.readAllStandardError())};
-}
 
 QString path(const std::string& relative)
 {
