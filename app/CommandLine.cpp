@@ -11,14 +11,19 @@
 namespace {
 
 // The toolkit's own options, which it takes out of the arguments itself.
-constexpr std::array<std::string_view, 16> ValuedOptions = {
-    "platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger", "qwindowgeometry",
-    "qwindowicon", "qwindowtitle", "session", "style", "stylesheet", "display", "geometry", "name", "title",
-    "visual"};
-constexpr std::array<std::string_view, 6> FlagOptions = {"reverse", "widgetcount", "nograb", "dograb", "sync",
-                                                         "qwindowalwaysontop"};
+constexpr std::array<std::string_view, 16> ValuedOptions = {"platform",      "platformpluginpath",
+                                                            "platformtheme", "plugin",
+                                                            "qmljsdebugger", "qwindowgeometry",
+                                                            "qwindowicon",   "qwindowtitle",
+                                                            "session",       "style",
+                                                            "stylesheet",    "display",
+                                                            "geometry",      "name",
+                                                            "title",         "visual"};
+constexpr std::array<std::string_view, 6> FlagOptions = {"reverse", "widgetcount", "nograb",
+                                                         "dograb",  "sync",        "qwindowalwaysontop"};
 
-template <size_t N> bool contains(const std::array<std::string_view, N>& names, std::string_view name)
+template <size_t N>
+bool contains(const std::array<std::string_view, N>& names, std::string_view name)
 {
     return std::find(names.begin(), names.end(), name) != names.end();
 }

@@ -9,7 +9,7 @@ enum class CommandLineAction { Run, Help, Version, Usage };
 
 struct CommandLine {
     CommandLineAction action = CommandLineAction::Run;
-    std::string badArgument;  // for Usage
+    std::string badArgument; // for Usage
 };
 
 // arguments: without the program's name.

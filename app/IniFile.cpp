@@ -43,11 +43,11 @@ bool hasControlCharacter(std::string_view s)
 enum class LineKind { Blank, Header, Entry, Other };
 
 struct Line {
-    size_t begin = 0;      // content starts here
-    size_t end = 0;        // content ends here; the line end follows
-    size_t next = 0;       // the next line starts here
+    size_t begin = 0; // content starts here
+    size_t end = 0;   // content ends here; the line end follows
+    size_t next = 0;  // the next line starts here
     LineKind kind = LineKind::Other;
-    std::string_view name; // header name or key, trimmed
+    std::string_view name;  // header name or key, trimmed
     std::string_view value; // raw text after "=" of an entry
 };
 

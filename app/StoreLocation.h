@@ -7,10 +7,10 @@
 // writable and not a system folder. An installed program keeps it in the user's data
 // folder, $XDG_DATA_HOME/carnelo (by default ~/.local/share/carnelo).
 struct StoreLocationFacts {
-    std::string programFolder;  // with its final separator
+    std::string programFolder; // with its final separator
     bool storeBesideProgram = false;
     bool programFolderWritable = false;
-    std::string xdgDataHome;    // the variable's value, "" when unset
+    std::string xdgDataHome; // the variable's value, "" when unset
     std::string home;
 };
 

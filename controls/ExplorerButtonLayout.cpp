@@ -25,7 +25,8 @@ ExplorerButtonPlacement placeExplorerButton(const ExplorerButtonMetrics& m)
         case TAlignment::taCenter: tx = (W - block) / 2; break;
         }
     } else {
-        const bool beside = m.layout == TExplorerButtonLayout::blBitmapLeft || m.layout == TExplorerButtonLayout::blBitmapRight;
+        const bool beside =
+            m.layout == TExplorerButtonLayout::blBitmapLeft || m.layout == TExplorerButtonLayout::blBitmapRight;
         if (beside && W - 4 < bw + tw + g)
             tw = W - 4 - g - bw;
         switch (m.layout) {
@@ -47,23 +48,50 @@ ExplorerButtonPlacement placeExplorerButton(const ExplorerButtonMetrics& m)
         case TExplorerButtonLayout::blBitmapTop:
         case TExplorerButtonLayout::blBitmapBottom:
             switch (m.alignment) {
-            case TAlignment::taLeftJustify: bx = 3; tx = 3; break;
-            case TAlignment::taRightJustify: bx = W - bw - 3; tx = W - tw - 3; break;
-            case TAlignment::taCenter: bx = (W - bw) / 2; tx = (W - tw) / 2; break;
+            case TAlignment::taLeftJustify:
+                bx = 3;
+                tx = 3;
+                break;
+            case TAlignment::taRightJustify:
+                bx = W - bw - 3;
+                tx = W - tw - 3;
+                break;
+            case TAlignment::taCenter:
+                bx = (W - bw) / 2;
+                tx = (W - tw) / 2;
+                break;
             }
             break;
         case TExplorerButtonLayout::blBitmapLeft:
             switch (m.alignment) {
-            case TAlignment::taLeftJustify: bx = 3; tx = 3 + bw + g; break;
-            case TAlignment::taRightJustify: tx = W - tw - 3; bx = tx - bw - g; break;
-            case TAlignment::taCenter: bx = (W - (bw + tw + g)) / 2; tx = bx + bw + g; break;
+            case TAlignment::taLeftJustify:
+                bx = 3;
+                tx = 3 + bw + g;
+                break;
+            case TAlignment::taRightJustify:
+                tx = W - tw - 3;
+                bx = tx - bw - g;
+                break;
+            case TAlignment::taCenter:
+                bx = (W - (bw + tw + g)) / 2;
+                tx = bx + bw + g;
+                break;
             }
             break;
         case TExplorerButtonLayout::blBitmapRight:
             switch (m.alignment) {
-            case TAlignment::taLeftJustify: tx = 3; bx = 3 + tw + g; break;
-            case TAlignment::taRightJustify: bx = W - bw - 3; tx = bx - tw - g; break;
-            case TAlignment::taCenter: tx = (W - (bw + tw + g)) / 2; bx = tx + tw + g; break;
+            case TAlignment::taLeftJustify:
+                tx = 3;
+                bx = 3 + tw + g;
+                break;
+            case TAlignment::taRightJustify:
+                bx = W - bw - 3;
+                tx = bx - tw - g;
+                break;
+            case TAlignment::taCenter:
+                tx = (W - (bw + tw + g)) / 2;
+                bx = tx + tw + g;
+                break;
             }
             break;
         }

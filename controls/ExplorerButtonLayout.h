@@ -27,9 +27,9 @@ struct ExplorerButtonMetrics {
 // Where Paint puts things, in the button's client coordinates, before the pressed or
 // lowered look moves the caption by one pixel.
 struct ExplorerButtonPlacement {
-    TPoint bitmap;     // top-left of the picture
-    TRect text;        // the caption's rectangle; right may be at or left of left
-    TPoint popupMark;  // the mark's apex row is y + 2, its top row y - 1 (flat look)
+    TPoint bitmap;    // top-left of the picture
+    TRect text;       // the caption's rectangle; right may be at or left of left
+    TPoint popupMark; // the mark's apex row is y + 2, its top row y - 1 (flat look)
 };
 
 ExplorerButtonPlacement placeExplorerButton(const ExplorerButtonMetrics& metrics);

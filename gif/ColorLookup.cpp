@@ -87,8 +87,7 @@ int32_t NearestColorLookup::listCandidates(size_t cell)
     return start;
 }
 
-uint8_t TNetscapeColorLookup::MatchColor(uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g,
-                                         uint8_t& b)
+uint8_t TNetscapeColorLookup::MatchColor(uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g, uint8_t& b)
 {
     // (255 + 3) / 51 = 5 keeps every level within the cube.
     const int rl = (red + 3) / 51, gl = (green + 3) / 51, bl = (blue + 3) / 51;

@@ -18,29 +18,22 @@ inline int corrected(int input, int32_t errorSum, int divisor)
 
 // Taps in numerators of the divisor; the weights of each engine sum to its divisor.
 constexpr DiffusionTap kStucki[] = {
-    {0, 1, 8}, {0, 2, 4},
-    {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2},
-    {2, -2, 1}, {2, -1, 2}, {2, 0, 4}, {2, 1, 2}, {2, 2, 1},
+    {0, 1, 8}, {0, 2, 4},  {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4},
+    {1, 2, 2}, {2, -2, 1}, {2, -1, 2}, {2, 0, 4},  {2, 1, 2}, {2, 2, 1},
 };
 constexpr DiffusionTap kSierra[] = {
-    {0, 1, 5}, {0, 2, 3},
-    {1, -2, 2}, {1, -1, 4}, {1, 0, 5}, {1, 1, 4}, {1, 2, 2},
-    {2, -1, 2}, {2, 0, 3}, {2, 1, 2},
+    {0, 1, 5}, {0, 2, 3}, {1, -2, 2}, {1, -1, 4}, {1, 0, 5}, {1, 1, 4}, {1, 2, 2}, {2, -1, 2}, {2, 0, 3}, {2, 1, 2},
 };
 constexpr DiffusionTap kJaJuNi[] = {
-    {0, 1, 7}, {0, 2, 5},
-    {1, -2, 3}, {1, -1, 5}, {1, 0, 7}, {1, 1, 5}, {1, 2, 3},
-    {2, -2, 1}, {2, -1, 3}, {2, 0, 5}, {2, 1, 3}, {2, 2, 1},
+    {0, 1, 7}, {0, 2, 5},  {1, -2, 3}, {1, -1, 5}, {1, 0, 7}, {1, 1, 5},
+    {1, 2, 3}, {2, -2, 1}, {2, -1, 3}, {2, 0, 5},  {2, 1, 3}, {2, 2, 1},
 };
 constexpr DiffusionTap kBurkes[] = {
-    {0, 1, 8}, {0, 2, 4},
-    {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2},
+    {0, 1, 8}, {0, 2, 4}, {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2},
 };
 constexpr DiffusionTap kSteveArche[] = {
-    {0, 2, 32},
-    {1, -3, 12}, {1, -1, 26}, {1, 1, 30}, {1, 3, 16},
-    {2, -2, 12}, {2, 0, 26}, {2, 2, 12},
-    {3, -3, 5}, {3, -1, 12}, {3, 1, 12}, {3, 3, 5},
+    {0, 2, 32}, {1, -3, 12}, {1, -1, 26}, {1, 1, 30},  {1, 3, 16}, {2, -2, 12},
+    {2, 0, 26}, {2, 2, 12},  {3, -3, 5},  {3, -1, 12}, {3, 1, 12}, {3, 3, 5},
 };
 
 constexpr int sumOfWeights(std::span<const DiffusionTap> taps)
@@ -117,16 +110,15 @@ int32_t TFloydSteinbergDitherer::Error(int channel, int entry) const
     return m_errors.at(static_cast<size_t>(channel)).at(static_cast<size_t>(entry));
 }
 
-uint8_t TFloydSteinbergDitherer::MapPixel(uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g,
-                                          uint8_t& b)
+uint8_t TFloydSteinbergDitherer::MapPixel(uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g, uint8_t& b)
 {
     checkColumn();
     const size_t at = m_cursor;
     const int v[3] = {corrected(red, m_errors[0][at] + m_carry[0], 16),
                       corrected(green, m_errors[1][at] + m_carry[1], 16),
                       corrected(blue, m_errors[2][at] + m_carry[2], 16)};
-    const uint8_t index = mapNearest(static_cast<uint8_t>(v[0]), static_cast<uint8_t>(v[1]),
-                                     static_cast<uint8_t>(v[2]), r, g, b);
+    const uint8_t index =
+        mapNearest(static_cast<uint8_t>(v[0]), static_cast<uint8_t>(v[1]), static_cast<uint8_t>(v[2]), r, g, b);
     const int delivered[3] = {r, g, b};
     for (size_t c = 0; c < 3; ++c) {
         const int32_t e = v[c] - delivered[c];
@@ -175,8 +167,8 @@ uint8_t KernelDitherer::MapPixel(uint8_t red, uint8_t green, uint8_t blue, uint8
     const auto& current = m_rows[0];
     const int v[3] = {corrected(red, current[0][at], m_divisor), corrected(green, current[1][at], m_divisor),
                       corrected(blue, current[2][at], m_divisor)};
-    const uint8_t index = mapNearest(static_cast<uint8_t>(v[0]), static_cast<uint8_t>(v[1]),
-                                     static_cast<uint8_t>(v[2]), r, g, b);
+    const uint8_t index =
+        mapNearest(static_cast<uint8_t>(v[0]), static_cast<uint8_t>(v[1]), static_cast<uint8_t>(v[2]), r, g, b);
     const int delivered[3] = {r, g, b};
     // mapNearest has moved the column but not the cursor, and Step() is unchanged.
     const int step = Step();
@@ -211,18 +203,14 @@ TJaJuNiDitherer::TJaJuNiDitherer(int width, TColorLookup& lookup) : T5by3Dithere
 
 TSteveArcheDitherer::TSteveArcheDitherer(int width, TColorLookup& lookup)
     : KernelDitherer(width, lookup, 4, 3, 200, kSteveArche)
-{
-}
+{}
 
-TBurkesDitherer::TBurkesDitherer(int width, TColorLookup& lookup) : KernelDitherer(width, lookup, 2, 2, 32, kBurkes)
-{
-}
+TBurkesDitherer::TBurkesDitherer(int width, TColorLookup& lookup) : KernelDitherer(width, lookup, 2, 2, 32, kBurkes) {}
 
 SerpentineDitherer::SerpentineDitherer(int width, TColorLookup& lookup)
     : TDitherEngine(width, lookup), m_errors(3 * (size_t(std::max(width, 0)) + 2)), m_errorsBelow(m_errors.size()),
       m_above(3 * size_t(std::max(width, 0)), -1), m_row(m_above.size(), -1)
-{
-}
+{}
 
 uint8_t SerpentineDitherer::MapPixel(uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g, uint8_t& b)
 {

@@ -131,7 +131,8 @@ class T5by3Ditherer : public KernelDitherer {
     CARNELO_CLASS(T5by3Ditherer, KernelDitherer)
 protected:
     T5by3Ditherer(int width, TColorLookup& lookup, int divisor, std::span<const DiffusionTap> taps)
-        : KernelDitherer(width, lookup, 3, 2, divisor, taps) {}
+        : KernelDitherer(width, lookup, 3, 2, divisor, taps)
+    {}
 };
 
 class TStuckiDitherer : public T5by3Ditherer {

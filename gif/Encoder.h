@@ -65,8 +65,7 @@ protected:
     public:
         SendingOrder(const uint8_t* data, int width, int height, bool interlaced)
             : m_data(data), m_width(width), m_height(height), m_interlaced(interlaced)
-        {
-        }
+        {}
         bool Next(const uint8_t*& begin, const uint8_t*& end)
         {
             static constexpr int start[4] = {0, 4, 2, 1};

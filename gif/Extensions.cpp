@@ -321,8 +321,12 @@ void TGIFAppExtNSLoop::SaveData(TStream& stream)
     WriteBytes(stream, loop, sizeof loop);
     if (m_bufferSize > 0) {
         const auto size = static_cast<uint32_t>(m_bufferSize);
-        const uint8_t buffer[6] = {5, 2, static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8),
-                                   static_cast<uint8_t>(size >> 16), static_cast<uint8_t>(size >> 24)};
+        const uint8_t buffer[6] = {5,
+                                   2,
+                                   static_cast<uint8_t>(size),
+                                   static_cast<uint8_t>(size >> 8),
+                                   static_cast<uint8_t>(size >> 16),
+                                   static_cast<uint8_t>(size >> 24)};
         WriteBytes(stream, buffer, sizeof buffer);
     }
     WriteByte(stream, 0);
@@ -360,10 +364,8 @@ void TGIFAppExtNSLoop::LoadData(TStream& stream)
 
 // ---- Extension list
 
-TGIFExtensionList::TGIFExtensionList(TGIFSubImage* frame)
-    : TGIFList(frame ? frame->Image() : nullptr), m_frame(frame)
-{
-}
+TGIFExtensionList::TGIFExtensionList(TGIFSubImage* frame) : TGIFList(frame ? frame->Image() : nullptr), m_frame(frame)
+{}
 
 TGIFExtension& TGIFExtensionList::Items(int index) const
 {

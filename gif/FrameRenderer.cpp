@@ -166,7 +166,8 @@ void FrameRenderJob::Run(const std::function<bool()>& stopped)
 {
     m_events.clear();
     try {
-        m_result = RenderFrame(m_source, [this](const FrameRenderEvent& event) { m_events.push_back(event); }, stopped);
+        m_result = RenderFrame(
+            m_source, [this](const FrameRenderEvent& event) { m_events.push_back(event); }, stopped);
     } catch (...) {
         m_result = {};
     }

@@ -66,8 +66,7 @@ class TGIFSubImage;
 // (TGIFSubImage::InstallRender) only when the frame has not changed meanwhile.
 class FrameRenderJob {
 public:
-    FrameRenderJob(FrameRenderSource source, std::vector<uint8_t> pixels, const TGIFSubImage* frame,
-                   uint64_t revision);
+    FrameRenderJob(FrameRenderSource source, std::vector<uint8_t> pixels, const TGIFSubImage* frame, uint64_t revision);
 
     // Any thread. Keeps a failure to itself: the frame will render again when drawn.
     void Run(const std::function<bool()>& stopped);

@@ -16,8 +16,7 @@
 
 #include <algorithm>
 
-TGIFImage::TGIFImage()
-    : m_header(std::make_unique<TGIFHeader>(this)), m_images(std::make_unique<TGIFImageList>(this))
+TGIFImage::TGIFImage() : m_header(std::make_unique<TGIFHeader>(this)), m_images(std::make_unique<TGIFImageList>(this))
 {
     Clear();
 }
@@ -56,8 +55,8 @@ int TGIFImage::QueryWidth() const
 
 void TGIFImage::ChangeHeight(int value)
 {
-    checkScreenSize(value, [](const TGIFSubImage& frame) { return frame.Top() + frame.Height(); },
-                    GIFText::HeightTooSmall);
+    checkScreenSize(
+        value, [](const TGIFSubImage& frame) { return frame.Top() + frame.Height(); }, GIFText::HeightTooSmall);
     if (value == m_header->Height())
         return;
     m_header->SetHeight(static_cast<uint16_t>(value));
@@ -67,8 +66,8 @@ void TGIFImage::ChangeHeight(int value)
 
 void TGIFImage::ChangeWidth(int value)
 {
-    checkScreenSize(value, [](const TGIFSubImage& frame) { return frame.Left() + frame.Width(); },
-                    GIFText::WidthTooSmall);
+    checkScreenSize(
+        value, [](const TGIFSubImage& frame) { return frame.Left() + frame.Width(); }, GIFText::WidthTooSmall);
     if (value == m_header->Width())
         return;
     m_header->SetWidth(static_cast<uint16_t>(value));
@@ -121,10 +120,7 @@ void TGIFImage::SaveToStream(TStream& stream)
     Progress(this, TProgressStage::psStarting, 0, false, TRect{}, saving);
     struct DepthDuringSave {
         int& value;
-        explicit DepthDuringSave(TGIFImage& image) : value(image.m_savingBitsPerPixel)
-        {
-            value = image.BitsPerPixel();
-        }
+        explicit DepthDuringSave(TGIFImage& image) : value(image.m_savingBitsPerPixel) { value = image.BitsPerPixel(); }
         ~DepthDuringSave() { value = -1; }
     };
     try {

@@ -121,8 +121,7 @@ void TGIFImage::drawBufferTo(TCanvas& canvas, const TRect& rect, TBitmap& bitmap
                 canvas.StretchDraw(::Rect(x, y, x + width, y + height), bitmap);
 }
 
-TGIFPainter* TGIFImage::StartPainting(TGIFPainter*& reference, TCanvas& canvas, TGIFDrawFlags flags,
-                                      const TRect& rect)
+TGIFPainter* TGIFImage::StartPainting(TGIFPainter*& reference, TCanvas& canvas, TGIFDrawFlags flags, const TRect& rect)
 {
     if (IsEmpty() || rect.IsEmpty() || Width() <= 0 || Height() <= 0) {
         reference = nullptr;

@@ -33,8 +33,7 @@ TGIFWriter::~TGIFWriter()
     if (m_bufferIndex > 1) {
         try {
             FlushBuffer();
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
     }
 }
 

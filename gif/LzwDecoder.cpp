@@ -41,9 +41,18 @@ constexpr uint64_t placedEntry(int64_t offset, int length, int prefix)
 {
     return uint64_t(uint32_t(offset)) | uint64_t(uint16_t(length)) << 32 | uint64_t(uint16_t(prefix)) << 48;
 }
-constexpr uint32_t placedOffset(uint64_t entry) { return static_cast<uint32_t>(entry); }
-constexpr int placedLength(uint64_t entry) { return static_cast<uint16_t>(entry >> 32); }
-constexpr uint16_t placedPrefix(uint64_t entry) { return static_cast<uint16_t>(entry >> 48); }
+constexpr uint32_t placedOffset(uint64_t entry)
+{
+    return static_cast<uint32_t>(entry);
+}
+constexpr int placedLength(uint64_t entry)
+{
+    return static_cast<uint16_t>(entry >> 32);
+}
+constexpr uint16_t placedPrefix(uint64_t entry)
+{
+    return static_cast<uint16_t>(entry >> 48);
+}
 
 } // namespace
 

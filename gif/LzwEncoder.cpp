@@ -17,8 +17,7 @@ public:
     DictionaryLease(const int& firstCode, const int& endCode)
         : m_dictionary(spareDictionary ? std::move(spareDictionary) : std::make_unique<LzwDictionary>()),
           m_firstCode(firstCode), m_endCode(endCode)
-    {
-    }
+    {}
     ~DictionaryLease()
     {
         m_dictionary->Reset(m_firstCode, m_endCode);

@@ -109,8 +109,7 @@ void TGIFImage::WriteStored(TStream& stream)
     SaveToStream(stream);
 }
 
-void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMethod, TDitherMethod,
-                         int)
+void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMethod, TDitherMethod, int)
 {
     // A palette to reduce to cannot be passed in; refused before anything changes.
     if ((options & goReduceColors) && !(options & goCleanup) && reductionMethod == crPalette)
@@ -231,8 +230,8 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
                     const TGIFSubImage& previous = frames.Items(c - 1);
                     before = previous.GraphicControlExtension();
                     drop = before && !previous.Empty() && !ambiguous(previous) &&
-                           (before->Disposal() == 0 || before->Disposal() == 1) &&
-                           before->Delay() != 0 && int(before->Delay()) + control->Delay() <= 0xFFFF;
+                           (before->Disposal() == 0 || before->Disposal() == 1) && before->Delay() != 0 &&
+                           int(before->Delay()) + control->Delay() <= 0xFFFF;
                 }
                 if (drop) {
                     before->SetDelay(static_cast<uint16_t>(before->Delay() + control->Delay()));

@@ -341,8 +341,7 @@ void TGIFPainter::waitFor(Pass& pass)
     if (Threaded()) {
         // A negative rate never waits; a zero rate waits until Stop.
         if ((delay > 0 || m_rate == 0) && m_wakeEvent) {
-            if (m_wakeEvent->WaitFor(delay < 0 ? INFINITE : static_cast<uint32_t>(delay)) ==
-                TWaitResult::wrSignaled) {
+            if (m_wakeEvent->WaitFor(delay < 0 ? INFINITE : static_cast<uint32_t>(delay)) == TWaitResult::wrSignaled) {
                 pass.lag = 0;
                 pass.lastTime = TickCount();
             }

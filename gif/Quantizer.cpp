@@ -96,8 +96,7 @@ bool TColorQuantizer::mergeDeepestNode()
 void TColorQuantizer::AddPixel(uint8_t red, uint8_t green, uint8_t blue)
 {
     addColor(red, green, blue);
-    while (m_leafCount > m_maxColors && mergeDeepestNode()) {
-    }
+    while (m_leafCount > m_maxColors && mergeDeepestNode()) {}
 }
 
 bool TColorQuantizer::ScanImage(TDIBReader& reader)

@@ -11,10 +11,10 @@ class TPalette;
 
 // How a bitmap becomes an 8-bit palette bitmap (one byte).
 enum TReductionMethod : uint8_t {
-    crNone = 0,           // an unchanged copy
-    crSystem20 = 1,       // the stock default palette of 20 colours
-    crHalftone256 = 2,    // the halftone palette
-    crGray4 = 3,          // greys 0, 128, 192, 255
+    crNone = 0,        // an unchanged copy
+    crSystem20 = 1,    // the stock default palette of 20 colours
+    crHalftone256 = 2, // the halftone palette
+    crGray4 = 3,       // greys 0, 128, 192, 255
     crBlackWhite = 4,
     crGray256 = 5,
     crNetscape216 = 6,    // the 6 x 6 x 6 cube

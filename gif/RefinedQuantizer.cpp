@@ -163,8 +163,8 @@ std::vector<Vec> cutInitialCentres(std::vector<Point>& points, int count, std::v
         // Boxes of one point cannot split.
         Box* widest = nullptr;
         for (Box& candidate : boxes)
-            if (candidate.end - candidate.begin > 1 && candidate.spread >= 0
-                && (!widest || candidate.spread > widest->spread))
+            if (candidate.end - candidate.begin > 1 && candidate.spread >= 0 &&
+                (!widest || candidate.spread > widest->spread))
                 widest = &candidate;
         if (!widest)
             break;
@@ -336,8 +336,8 @@ private:
     size_t m_count;
     size_t m_others;
     size_t m_listed;
-    std::vector<uint8_t> m_order;  // of every other centre, the nearest m_listed first
-    std::vector<double> m_apart2;  // squared distances of the listed, in order
+    std::vector<uint8_t> m_order; // of every other centre, the nearest m_listed first
+    std::vector<double> m_apart2; // squared distances of the listed, in order
     std::vector<double> m_movedSoFar;
     double m_farthest = 0;           // the largest move of any centre
     std::vector<double> m_distances; // squared, between every two centres
@@ -351,9 +351,8 @@ class Refinement {
 public:
     // A first guess of each point's centre (empty for none) shortens the first search.
     Refinement(std::vector<Point> points, std::vector<Vec> centres, std::vector<uint8_t> guess, int threads)
-        : m_points(std::move(points)), m_centres(std::move(centres)), m_threads(threads),
-          m_assigned(std::move(guess)), m_lower(m_points.size()), m_clusters(m_centres.size()),
-          m_neighbours(m_centres.size())
+        : m_points(std::move(points)), m_centres(std::move(centres)), m_threads(threads), m_assigned(std::move(guess)),
+          m_lower(m_points.size()), m_clusters(m_centres.size()), m_neighbours(m_centres.size())
     {
         m_chunkSize = std::max(MinChunkPoints, (m_points.size() + MaxChunks - 1) / MaxChunks);
         m_chunkCount = (m_points.size() + m_chunkSize - 1) / m_chunkSize;
@@ -503,8 +502,7 @@ private:
         size_t next = 0;
         const std::vector<size_t> order = worstFirst(errors);
         for (size_t k : empty) {
-            while (next < order.size() &&
-                   (errors[order[next]] == 0 || m_clusters[m_assigned[order[next]]].points < 2))
+            while (next < order.size() && (errors[order[next]] == 0 || m_clusters[m_assigned[order[next]]].points < 2))
                 ++next;
             if (next == order.size())
                 return;

@@ -20,18 +20,13 @@ namespace {
 std::string_view stopText(LzwStop stop)
 {
     switch (stop) {
-    case LzwStop::ClearCodeTooLarge:
-        return GIFText::ClearCodeTooLarge;
-    case LzwStop::CodeTooLarge:
-        return GIFText::CodeTooLarge;
-    case LzwStop::CircularTable:
-        return GIFText::CircularTable;
-    case LzwStop::StartIndexTooLarge:
-        return GIFText::StartIndexTooLarge;
+    case LzwStop::ClearCodeTooLarge: return GIFText::ClearCodeTooLarge;
+    case LzwStop::CodeTooLarge: return GIFText::CodeTooLarge;
+    case LzwStop::CircularTable: return GIFText::CircularTable;
+    case LzwStop::StartIndexTooLarge: return GIFText::StartIndexTooLarge;
     case LzwStop::Filled:
     case LzwStop::DataEnded:
-    case LzwStop::EndCode:
-        break;
+    case LzwStop::EndCode: break;
     }
     return {};
 }
@@ -74,8 +69,8 @@ void TGIFSubImage::readImageData(TStream& stream)
     if (minCodeSize < 0)
         return;
     LzwDecoder decoder(stream, minCodeSize, [&frame](LzwWarning warning) {
-        frame.Warn(1, std::string(warning == LzwWarning::PrematureEnd ? GIFText::PrematureEnd
-                                                                      : GIFText::BitBufferUnderrun));
+        frame.Warn(
+            1, std::string(warning == LzwWarning::PrematureEnd ? GIFText::PrematureEnd : GIFText::BitBufferUnderrun));
     });
 
     uint8_t* const data = frame.Data();
@@ -135,8 +130,7 @@ void TGIFSubImage::readImageData(TStream& stream)
 TGIFSubImage::TGIFSubImage(TGIFImage* image)
     : TGIFItem(image), m_colorMap(this), m_extensions(std::make_unique<TGIFExtensionList>(this)),
       m_revision(nextRevision())
-{
-}
+{}
 
 TGIFSubImage::~TGIFSubImage()
 {
@@ -320,9 +314,7 @@ void TGIFSubImage::SaveToStream(TStream& stream)
     std::unique_ptr<TGIFEncoder> encoder = MakeEncoder(m_image ? m_image->CompressionMethod() : cmLZW);
     if (m_image) {
         TGIFImage* image = m_image;
-        encoder->OnWarn = [image](int severity, const std::string& message) {
-            image->Warn(image, severity, message);
-        };
+        encoder->OnWarn = [image](int severity, const std::string& message) { image->Warn(image, severity, message); };
     }
     encoder->Compress(stream, bits, m_width, m_height, Interlaced(), m_data.get(), colors);
 }

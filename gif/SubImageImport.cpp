@@ -77,8 +77,8 @@ private:
             RaiseGIFError(GIFText::ColorTableOverflow);
         const auto index = static_cast<uint8_t>(m_colors.size());
         // Keys hold blue, green, red from low to high byte, as the rows do.
-        m_colors.push_back({static_cast<uint8_t>(key >> 16), static_cast<uint8_t>(key >> 8),
-                            static_cast<uint8_t>(key), 0});
+        m_colors.push_back(
+            {static_cast<uint8_t>(key >> 16), static_cast<uint8_t>(key >> 8), static_cast<uint8_t>(key), 0});
         m_keys[h] = key;
         m_indices[h] = index;
         return index;
@@ -249,9 +249,7 @@ void TGIFSubImage::importBitmap(const TBitmap& source, const TBitmap* mask)
                 for (int x = 0; x < width; ++x)
                     to[x] = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
                 break;
-            case TPixelFormat::pf8bit:
-                std::memcpy(to, row, static_cast<size_t>(width));
-                break;
+            case TPixelFormat::pf8bit: std::memcpy(to, row, static_cast<size_t>(width)); break;
             default:
                 for (int x = 0; x < width; ++x, row += 3)
                     to[x] = indexer.indexOf(uint32_t(row[0]) | uint32_t(row[1]) << 8 | uint32_t(row[2]) << 16);
@@ -421,8 +419,8 @@ void TGIFSubImage::MergeWithPrevious(TGIFSubImage* previous)
     bool changed = false;
     for (int y = top; y < bottom; ++y) {
         uint8_t* row = m_data.get() + int64_t(y - m_top) * m_width - m_left;
-        const uint8_t* previousRow = previous->m_data.get() + int64_t(y - previous->m_top) * previous->m_width -
-                                     previous->m_left;
+        const uint8_t* previousRow =
+            previous->m_data.get() + int64_t(y - previous->m_top) * previous->m_width - previous->m_left;
         for (int x = left; x < right; ++x) {
             const int a = row[x], b = previousRow[x];
             if ((t >= 0 && a == t) || b == p)

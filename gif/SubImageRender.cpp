@@ -24,8 +24,8 @@ std::atomic<uint64_t> g_revisions{0};
 // The tiles of a frame repeated over rect at the image's size, those that can reach the
 // canvas's clip only: a huge rectangle on a small canvas costs no more than the canvas.
 template <typename F>
-void forEachTile(const TRect& rect, int left, int top, int width, int height, int stepX, int stepY,
-                 const TRect& clip, F&& f)
+void forEachTile(const TRect& rect, int left, int top, int width, int height, int stepX, int stepY, const TRect& clip,
+                 F&& f)
 {
     const auto first = [](int start, int size, int step, int clipStart) {
         if (clipStart <= start + size)

@@ -140,10 +140,24 @@ std::vector<Command> commandsFor(const std::string& gifimg, const fs::path& phot
         commands[size_t(t)].output = stem + "-" + ToolNames[t] + ".png";
     }
     const std::string in = photo.string();
-    commands[Ours].arguments = {gifimg, "reduce", "-q", in, commands[Ours].output, "--method", "refined",
-                                "--dither", dither ? "serpentine" : "nearest"};
-    commands[Octree].arguments = {gifimg, "reduce", "-q", in, commands[Octree].output, "--method", "quantize",
-                                  "--dither", dither ? "floyd-steinberg" : "nearest"};
+    commands[Ours].arguments = {gifimg,
+                                "reduce",
+                                "-q",
+                                in,
+                                commands[Ours].output,
+                                "--method",
+                                "refined",
+                                "--dither",
+                                dither ? "serpentine" : "nearest"};
+    commands[Octree].arguments = {gifimg,
+                                  "reduce",
+                                  "-q",
+                                  in,
+                                  commands[Octree].output,
+                                  "--method",
+                                  "quantize",
+                                  "--dither",
+                                  dither ? "floyd-steinberg" : "nearest"};
     if (havePngquant) {
         commands[Pngquant].arguments = {"pngquant", "256", "--force"};
         if (!dither)
@@ -272,16 +286,19 @@ int main(int argc, char** argv)
                 total.withinTolerance += ours.psnr >= pq.psnr - DitheredTolerance;
                 total.worstShortfall = std::max(total.worstShortfall, pq.psnr - ours.psnr);
             }
-            auto ratio = [&](const Command& peer) { return peer.arguments.empty() ? 0.0 : peer.time.median / ours.time.median; };
-            std::printf("%-18s %5.3f %-6s| %s %5.1fms | %s %4.2fx | %s %4.2fx | %s %5.1fms | %6.2f %6.2f %6.2f %6.2f%s\n",
-                        photo.stem().c_str(), megapixels, dither ? "yes" : "no", timeText(ours.time).c_str(),
-                        library.median * 1e3, timeText(pq.time).c_str(), ratio(pq), timeText(im.time).c_str(),
-                        ratio(im), timeText(commands[Octree].time).c_str(), octreeLibrary.median * 1e3, ours.psnr,
-                        pq.psnr, im.psnr, commands[Octree].psnr,
-                        std::all_of(commands.begin(), commands.end(),
-                                    [](const Command& c) { return c.arguments.empty() || c.palettePng; })
-                            ? ""
-                            : "  (an output is not an 8-bit palette PNG)");
+            auto ratio = [&](const Command& peer) {
+                return peer.arguments.empty() ? 0.0 : peer.time.median / ours.time.median;
+            };
+            std::printf(
+                "%-18s %5.3f %-6s| %s %5.1fms | %s %4.2fx | %s %4.2fx | %s %5.1fms | %6.2f %6.2f %6.2f %6.2f%s\n",
+                photo.stem().c_str(), megapixels, dither ? "yes" : "no", timeText(ours.time).c_str(),
+                library.median * 1e3, timeText(pq.time).c_str(), ratio(pq), timeText(im.time).c_str(), ratio(im),
+                timeText(commands[Octree].time).c_str(), octreeLibrary.median * 1e3, ours.psnr, pq.psnr, im.psnr,
+                commands[Octree].psnr,
+                std::all_of(commands.begin(), commands.end(),
+                            [](const Command& c) { return c.arguments.empty() || c.palettePng; })
+                    ? ""
+                    : "  (an output is not an 8-bit palette PNG)");
         }
     }
 
@@ -307,9 +324,10 @@ int main(int argc, char** argv)
         std::printf("Target: dithered whole command at least 2x as fast as pngquant's over the set: %s (%.2fx)\n",
                     verdict(dithered.seconds[Pngquant] >= 2 * dithered.seconds[Ours]),
                     dithered.seconds[Pngquant] / dithered.seconds[Ours]);
-        std::printf("Target: undithered PSNR at or above pngquant --nofs on every photo: %s (%d of %d, worst %+.2f dB)\n",
-                    verdict(undithered.atOrAbove == undithered.photos), undithered.atOrAbove, undithered.photos,
-                    -undithered.worstShortfall);
+        std::printf(
+            "Target: undithered PSNR at or above pngquant --nofs on every photo: %s (%d of %d, worst %+.2f dB)\n",
+            verdict(undithered.atOrAbove == undithered.photos), undithered.atOrAbove, undithered.photos,
+            -undithered.worstShortfall);
     }
     fs::remove_all(work);
     return 0;

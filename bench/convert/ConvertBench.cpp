@@ -49,7 +49,8 @@ int main(int argc, char** argv)
     std::sort(photos.begin(), photos.end());
 
     std::printf("Whole commands, median of %d runs, spread (max - min) / median in brackets. Time ratios: ImageMagick "
-                "/ ours (above 1: ours is faster). PSNR in dB.\n", Runs);
+                "/ ours (above 1: ours is faster). PSNR in dB.\n",
+                Runs);
     std::printf("%-22s %14s %14s %14s %7s %7s | %7s %7s %7s | %14s %7s\n", "photo", "ours s", "IM s", "IM 1 thr s",
                 "IM/our", "IM1/our", "PSNR", "IM", "IM 1", "ours default s", "PSNR");
     std::vector<double> ratios, ratiosSingle;

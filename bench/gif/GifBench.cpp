@@ -11,14 +11,14 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
 #include <chrono>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -179,9 +179,9 @@ void print(const Result& r)
     auto rate = [&](const Timing& t) { return r.megapixels / t.seconds; };
     // The spread: how much slower the worst slice was than the best, for our side.
     auto spread = [](const Timing& t) { return 100.0 * (t.worst / t.seconds - 1); };
-    std::printf("%-44s %7.3f | %7.1f %7.1f %6.2fx %4.0f%% %7.1f %7.1f", r.name.c_str(), r.megapixels,
-                rate(r.ourLoad), rate(r.theirLoad), r.theirLoad.seconds / r.ourLoad.seconds, spread(r.ourLoad),
-                r.ourLoad.minorFaults, r.theirLoad.minorFaults);
+    std::printf("%-44s %7.3f | %7.1f %7.1f %6.2fx %4.0f%% %7.1f %7.1f", r.name.c_str(), r.megapixels, rate(r.ourLoad),
+                rate(r.theirLoad), r.theirLoad.seconds / r.ourLoad.seconds, spread(r.ourLoad), r.ourLoad.minorFaults,
+                r.theirLoad.minorFaults);
     if (!LoadOnly)
         std::printf(" | %7.1f %7.1f %5.2fx | %8zu %8zu %5.3f | %7.1f %5.2fx", rate(r.ourLzw), rate(r.theirLzw),
                     r.theirLzw.seconds / r.ourLzw.seconds, r.ourBytes, r.theirBytes,
@@ -303,8 +303,8 @@ int main(int argc, char** argv)
         r.ourLoad = load[0];
         r.theirLoad = load[1];
         if (!LoadOnly) {
-            const auto save = timePerCall<3>({[&] { saveOurs(image, cmLZW); }, [&] { giflibSave(slurped); },
-                                              [&] { saveOurs(image, cmRLE); }});
+            const auto save = timePerCall<3>(
+                {[&] { saveOurs(image, cmLZW); }, [&] { giflibSave(slurped); }, [&] { saveOurs(image, cmRLE); }});
             r.ourLzw = save[0];
             r.theirLzw = save[1];
             r.ourRle = save[2];
@@ -317,8 +317,10 @@ int main(int argc, char** argv)
 
         print(r);
         total.megapixels += r.megapixels;
-        for (auto [sum, part] : {std::pair{&total.ourLoad, &r.ourLoad}, {&total.theirLoad, &r.theirLoad},
-                                 {&total.ourLzw, &r.ourLzw}, {&total.theirLzw, &r.theirLzw},
+        for (auto [sum, part] : {std::pair{&total.ourLoad, &r.ourLoad},
+                                 {&total.theirLoad, &r.theirLoad},
+                                 {&total.ourLzw, &r.ourLzw},
+                                 {&total.theirLzw, &r.theirLzw},
                                  {&total.ourRle, &r.ourRle}}) {
             sum->seconds += part->seconds;
             sum->worst += part->worst;
@@ -363,11 +365,10 @@ int main(int argc, char** argv)
         worst = std::min(worst, loadRatio(r));
     if (!results.empty())
         verdict("every file's load >= 2.2x (the slowest file)", worst, 2.2);
-    for (auto [name, target] : {std::pair{"harvesters.gif", 2.3}, {"gifplayer-muybridge.gif", 12.0},
-                                {"hibiscus.regular.gif", 2.8}})
+    for (auto [name, target] :
+         {std::pair{"harvesters.gif", 2.3}, {"gifplayer-muybridge.gif", 12.0}, {"hibiscus.regular.gif", 2.8}})
         if (const Result* r = find(name))
-            verdict(std::string(name) + " load >= " + std::to_string(target).substr(0, 4) + "x", loadRatio(*r),
-                    target);
+            verdict(std::string(name) + " load >= " + std::to_string(target).substr(0, 4) + "x", loadRatio(*r), target);
     if (!LoadOnly) {
         auto saveRatio = [](const Result& r) { return r.theirLzw.seconds / r.ourLzw.seconds; };
         verdict("LZW save over the set >= 3x giflib", saveRatio(total), 3);

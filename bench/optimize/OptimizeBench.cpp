@@ -156,8 +156,8 @@ int main(int argc, char** argv)
     for (const std::string& file : files) {
         const std::string ours = (work / "ours.gif").string(), o2 = (work / "o2.gif").string(),
                           o3 = (work / "o3.gif").string();
-        const auto tOurs = bench::timeCommand(bench::quoted(gifimg) + " optimize -q " + bench::quoted(file) + " " +
-                                                  bench::quoted(ours), Runs);
+        const auto tOurs = bench::timeCommand(
+            bench::quoted(gifimg) + " optimize -q " + bench::quoted(file) + " " + bench::quoted(ours), Runs);
         const auto tO2 = bench::timeCommand("gifsicle -O2 " + bench::quoted(file) + " -o " + bench::quoted(o2), Runs);
         const auto tO3 = bench::timeCommand("gifsicle -O3 " + bench::quoted(file) + " -o " + bench::quoted(o3), Runs);
         const std::string name = fs::path(file).filename().string();
@@ -171,8 +171,8 @@ int main(int argc, char** argv)
         const bool kept = timelineOf(file) == timelineOf(ours);
         allKept = allKept && kept;
         const double mOurs = bench::median(tOurs), mO2 = bench::median(tO2), mO3 = bench::median(tO3);
-        std::printf("%-40s %9zu | %9zu %9zu %9zu %6.3f | %8.3f %8.3f %8.3f %6.2f %6.2f | %s\n", name.c_str(), in,
-                    bOurs, bO2, bO3, double(bOurs) / double(bO2), mOurs, mO2, mO3, mOurs / mO2, bench::spread(tOurs),
+        std::printf("%-40s %9zu | %9zu %9zu %9zu %6.3f | %8.3f %8.3f %8.3f %6.2f %6.2f | %s\n", name.c_str(), in, bOurs,
+                    bO2, bO3, double(bOurs) / double(bO2), mOurs, mO2, mO3, mOurs / mO2, bench::spread(tOurs),
                     kept ? "kept" : "CHANGED");
         totalIn += in, totalOurs += bOurs, totalO2 += bO2, totalO3 += bO3;
         timeOurs += mOurs, timeO2 += mO2, timeO3 += mO3;

@@ -76,8 +76,7 @@ int main()
         {"exclusive-or (0x00660046)",
          bestSeconds([&] { canvas.BitBlt(0, 0, kSize, kSize, &source.Canvas(), 0, 0, cmSrcInvert); }), 0.25, 0},
         {"pattern brush (0x00E20746)",
-         bestSeconds([&] { canvas.BitBlt(0, 0, kSize, kSize, &source.Canvas(), 0, 0, cmPatThroughMask); }), 0.25,
-         0},
+         bestSeconds([&] { canvas.BitBlt(0, 0, kSize, kSize, &source.Canvas(), 0, 0, cmPatThroughMask); }), 0.25, 0},
         {"masked copy (mask, rop4)", bestSeconds([&] {
              canvas.MaskBlt(0, 0, kSize, kSize, source.Canvas(), 0, 0, *mask, 0, 0, MakeRop4(cmDstCopy, cmSrcCopy));
          }),
@@ -94,8 +93,8 @@ int main()
         const double ratio = rate / memcpyRate;
         const bool met = ratio >= r.minimumRatio && rate >= r.minimumRate;
         allMet = allMet && met;
-        std::printf("%-30s %9.2f %9.3f %10.2f  >= %.2f%s  %s\n", r.name, rate, r.seconds * 1e3, ratio,
-                    r.minimumRatio, r.minimumRate > 0 ? " and >= 1 GB/s" : "", met ? "met" : "NOT MET");
+        std::printf("%-30s %9.2f %9.3f %10.2f  >= %.2f%s  %s\n", r.name, rate, r.seconds * 1e3, ratio, r.minimumRatio,
+                    r.minimumRate > 0 ? " and >= 1 GB/s" : "", met ? "met" : "NOT MET");
     }
     std::printf("%s\n", allMet ? "All raster targets met." : "Some raster targets were not met.");
     return 0;

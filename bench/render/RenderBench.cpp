@@ -57,8 +57,7 @@ void* countedAllocate(size_t size, size_t alignment)
     reinterpret_cast<size_t*>(bytes)[-2] = header;
     const int64_t now = heapInUse += int64_t(size);
     int64_t peak = heapPeak.load();
-    while (now > peak && !heapPeak.compare_exchange_weak(peak, now)) {
-    }
+    while (now > peak && !heapPeak.compare_exchange_weak(peak, now)) {}
     return bytes;
 }
 
@@ -75,18 +74,54 @@ void countedFree(void* block)
 
 } // namespace
 
-void* operator new(size_t size) { return countedAllocate(size, Header); }
-void* operator new[](size_t size) { return countedAllocate(size, Header); }
-void* operator new(size_t size, std::align_val_t a) { return countedAllocate(size, std::max(Header, size_t(a))); }
-void* operator new[](size_t size, std::align_val_t a) { return countedAllocate(size, std::max(Header, size_t(a))); }
-void operator delete(void* p) noexcept { countedFree(p); }
-void operator delete[](void* p) noexcept { countedFree(p); }
-void operator delete(void* p, size_t) noexcept { countedFree(p); }
-void operator delete[](void* p, size_t) noexcept { countedFree(p); }
-void operator delete(void* p, std::align_val_t) noexcept { countedFree(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { countedFree(p); }
-void operator delete(void* p, size_t, std::align_val_t) noexcept { countedFree(p); }
-void operator delete[](void* p, size_t, std::align_val_t) noexcept { countedFree(p); }
+void* operator new(size_t size)
+{
+    return countedAllocate(size, Header);
+}
+void* operator new[](size_t size)
+{
+    return countedAllocate(size, Header);
+}
+void* operator new(size_t size, std::align_val_t a)
+{
+    return countedAllocate(size, std::max(Header, size_t(a)));
+}
+void* operator new[](size_t size, std::align_val_t a)
+{
+    return countedAllocate(size, std::max(Header, size_t(a)));
+}
+void operator delete(void* p) noexcept
+{
+    countedFree(p);
+}
+void operator delete[](void* p) noexcept
+{
+    countedFree(p);
+}
+void operator delete(void* p, size_t) noexcept
+{
+    countedFree(p);
+}
+void operator delete[](void* p, size_t) noexcept
+{
+    countedFree(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept
+{
+    countedFree(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept
+{
+    countedFree(p);
+}
+void operator delete(void* p, size_t, std::align_val_t) noexcept
+{
+    countedFree(p);
+}
+void operator delete[](void* p, size_t, std::align_val_t) noexcept
+{
+    countedFree(p);
+}
 
 namespace {
 
@@ -234,12 +269,13 @@ int main(int argc, char** argv)
     std::sort(files.begin(), files.end());
 
     const fs::path scratch = fs::temp_directory_path() / ("carnelo-render-bench-" + std::to_string(getpid()));
-    std::printf("Composed frames of every animation in %s.\n"
-                "lib = load from memory and compose every frame in this process; beside it convert FILE -coalesce "
-                "null:, a whole process.\nrender = gifimg render FILE --all OUTDIR beside convert FILE -coalesce "
-                "OUTDIR/OUT-%%03d.png, both whole processes writing PNGs.\nMedian of at least %d runs and %.1f s, ± half "
-                "the range between the 10th and 90th percentile. Peer: %s.\n\n",
-                argv[2], MinRuns, MinSeconds, convert.empty() ? "ImageMagick not installed" : convert.c_str());
+    std::printf(
+        "Composed frames of every animation in %s.\n"
+        "lib = load from memory and compose every frame in this process; beside it convert FILE -coalesce "
+        "null:, a whole process.\nrender = gifimg render FILE --all OUTDIR beside convert FILE -coalesce "
+        "OUTDIR/OUT-%%03d.png, both whole processes writing PNGs.\nMedian of at least %d runs and %.1f s, ± half "
+        "the range between the 10th and 90th percentile. Peer: %s.\n\n",
+        argv[2], MinRuns, MinSeconds, convert.empty() ? "ImageMagick not installed" : convert.c_str());
     std::printf("%-26s %6s %18s %18s %6s %18s %18s %6s %10s %10s\n", "file", "frames", "lib", "convert null:", "x",
                 "gifimg render", "convert PNGs", "x", "heap peak", "bound");
 

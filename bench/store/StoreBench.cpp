@@ -36,8 +36,8 @@ void buildStore(const std::string& path, int contacts)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     for (int i = 0; i < contacts; ++i)
-        out << '[' << contactName(i) << "]\n01=555 " << i << "\n02=" << i
-            << " High Street, Springfield\n03=person" << i << "@example.org\n04=www.example.org/" << i << '\n';
+        out << '[' << contactName(i) << "]\n01=555 " << i << "\n02=" << i << " High Street, Springfield\n03=person" << i
+            << "@example.org\n04=www.example.org/" << i << '\n';
     out << "[Items]\n";
     for (int i = 0; i < contacts; ++i)
         out << contactName(i) << "=\n";

@@ -66,5 +66,11 @@ Clock& CurrentClock();
 void SetCurrentClock(Clock* clock);
 
 // The millisecond counter, wrapping like a 32-bit system timer.
-inline uint32_t TickCount() { return static_cast<uint32_t>(CurrentClock().Milliseconds()); }
-inline void Sleep(uint32_t milliseconds) { CurrentClock().Sleep(milliseconds); }
+inline uint32_t TickCount()
+{
+    return static_cast<uint32_t>(CurrentClock().Milliseconds());
+}
+inline void Sleep(uint32_t milliseconds)
+{
+    CurrentClock().Sleep(milliseconds);
+}

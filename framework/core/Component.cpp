@@ -60,8 +60,7 @@ void TComponent::FreeNotification(TComponent* other)
         return;
     if (std::find(m_freeNotifies.begin(), m_freeNotifies.end(), other) == m_freeNotifies.end())
         m_freeNotifies.push_back(other);
-    if (std::find(other->m_freeNotifies.begin(), other->m_freeNotifies.end(), this) ==
-        other->m_freeNotifies.end())
+    if (std::find(other->m_freeNotifies.begin(), other->m_freeNotifies.end(), this) == other->m_freeNotifies.end())
         other->m_freeNotifies.push_back(this);
 }
 

@@ -16,10 +16,10 @@ private:
     std::string m_message;
 };
 
-#define CARNELO_EXCEPTION(Name, Base)                                   \
-    class Name : public Base {                                          \
-    public:                                                             \
-        using Base::Base;                                               \
+#define CARNELO_EXCEPTION(Name, Base)                                                                                  \
+    class Name : public Base {                                                                                         \
+    public:                                                                                                            \
+        using Base::Base;                                                                                              \
     }
 
 CARNELO_EXCEPTION(EConvertError, Exception);

@@ -14,7 +14,8 @@ class TClass {
 public:
     using Factory = TObject* (*)();
     constexpr TClass(std::string_view name, const TClass* parent, Factory factory)
-        : m_name(name), m_parent(parent), m_factory(factory) {}
+        : m_name(name), m_parent(parent), m_factory(factory)
+    {}
 
     std::string_view Name() const { return m_name; }
     const TClass* Parent() const { return m_parent; }
@@ -49,15 +50,18 @@ constexpr TClass::Factory factoryFor()
 } // namespace detail
 
 // Declares the class reference of a class derived from TObject. Use in the class body.
-#define CARNELO_CLASS(Name, Base)                                                             \
-public:                                                                                       \
-    static const TClass& StaticClass()                                                        \
-    {                                                                                         \
-        static const TClass info(#Name, &Base::StaticClass(), detail::factoryFor<Name>());    \
-        return info;                                                                          \
-    }                                                                                         \
-    const TClass& ClassType() const override { return StaticClass(); }                        \
-                                                                                              \
+#define CARNELO_CLASS(Name, Base)                                                                                      \
+public:                                                                                                                \
+    static const TClass& StaticClass()                                                                                 \
+    {                                                                                                                  \
+        static const TClass info(#Name, &Base::StaticClass(), detail::factoryFor<Name>());                             \
+        return info;                                                                                                   \
+    }                                                                                                                  \
+    const TClass& ClassType() const override                                                                           \
+    {                                                                                                                  \
+        return StaticClass();                                                                                          \
+    }                                                                                                                  \
+                                                                                                                       \
 private:
 
 class TObject {
@@ -69,7 +73,10 @@ public:
     bool InheritsFrom(const TClass& cls) const { return ClassType().InheritsFrom(cls); }
 
     template <typename T>
-    bool Is() const { return dynamic_cast<const T*>(this) != nullptr; }
+    bool Is() const
+    {
+        return dynamic_cast<const T*>(this) != nullptr;
+    }
 };
 
 // Checked cast: raises EInvalidCast instead of yielding null for a wrong class.

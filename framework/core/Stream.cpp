@@ -247,7 +247,9 @@ size_t TFileStream::Write(const void* buffer, size_t count)
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin)
 {
-    const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET : origin == TSeekOrigin::soCurrent ? SEEK_CUR : SEEK_END;
+    const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
+                       : origin == TSeekOrigin::soCurrent ? SEEK_CUR
+                                                          : SEEK_END;
     const off_t result = ::lseek(m_fd, static_cast<off_t>(offset), whence);
     if (result < 0)
         throw EStreamError("Position de flux incorrecte");

@@ -65,8 +65,7 @@ private:
 class TReadOnlyMemoryStream : public TStream {
     CARNELO_CLASS(TReadOnlyMemoryStream, TStream)
 public:
-    TReadOnlyMemoryStream(const void* data, size_t size)
-        : m_data(static_cast<const uint8_t*>(data)), m_size(size) {}
+    TReadOnlyMemoryStream(const void* data, size_t size) : m_data(static_cast<const uint8_t*>(data)), m_size(size) {}
 
     size_t Read(void* buffer, size_t count) override;
     size_t Write(const void* buffer, size_t count) override;

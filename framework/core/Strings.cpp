@@ -96,9 +96,10 @@ int TStringList::IndexOf(const std::string& text) const
 {
     if (m_sorted) {
         // Texts the same without regard to case lie together around their sorted place.
-        auto it = std::lower_bound(m_items.begin(), m_items.end(), text, [&](const std::string& a, const std::string& b) {
-            return CompareText(a, b) < 0 && !SameText(a, b);
-        });
+        auto it =
+            std::lower_bound(m_items.begin(), m_items.end(), text, [&](const std::string& a, const std::string& b) {
+                return CompareText(a, b) < 0 && !SameText(a, b);
+            });
         return (it != m_items.end() && SameText(*it, text)) ? static_cast<int>(it - m_items.begin()) : -1;
     }
     return TStrings::IndexOf(text);

@@ -28,7 +28,7 @@ public:
 
 private:
     std::string m_text;
-    std::u16string m_base;   // base letters, folded
+    std::u16string m_base; // base letters, folded
     std::u16string m_folded;
     bool m_ascii;
 };

@@ -2,14 +2,13 @@
 
 #include "framework/core/Exception.h"
 #include "framework/core/Stream.h"
+#include "framework/graphics/BitmapImage.h"
 #include "framework/graphics/Canvas.h"
 #include "framework/graphics/Clipboard.h"
-#include "framework/graphics/BitmapImage.h"
 #include "framework/graphics/PixelCodec.h"
 
 #include <algorithm>
 #include <cstring>
-
 
 namespace {
 constexpr int kMaxDimension = 1 << 20;
@@ -68,8 +67,7 @@ std::shared_ptr<TBitmap::Image> makeImage(int width, int height, int bitsPerPixe
 PixelCodec codecOf(const TBitmap::Image& image)
 {
     const bool monochrome = image.bitsPerPixel == 1 && !image.palette;
-    return PixelCodec(image.bitsPerPixel, image.masks, image.palette ? &image.palette->Entries() : nullptr,
-                      monochrome);
+    return PixelCodec(image.bitsPerPixel, image.masks, image.palette ? &image.palette->Entries() : nullptr, monochrome);
 }
 
 void fillWhite(TBitmap::Image& image, int fromX, int fromY)
@@ -127,8 +125,8 @@ void TBitmap::SetSize(int width, int height)
     const Image& old = *m_image;
     if (width == old.width && height == old.height)
         return;
-    auto image = makeImage(width, height, old.bitsPerPixel, old.masks, old.format,
-                           old.palette ? old.palette->Clone() : nullptr);
+    auto image =
+        makeImage(width, height, old.bitsPerPixel, old.masks, old.format, old.palette ? old.palette->Clone() : nullptr);
     const int keepWidth = std::min(width, old.width), keepHeight = std::min(height, old.height);
     const size_t keepBytes = RowBytes(keepWidth, old.bitsPerPixel, 8);
     fillWhite(*image, keepWidth, keepHeight);
@@ -206,8 +204,7 @@ void TBitmap::SetBitFields(int bitsPerPixel, TBitFields masks)
     if (bitsPerPixel != 16 && bitsPerPixel != 32)
         throw EInvalidGraphicOperation("Masques de couleur non valides");
     const Image& old = *m_image;
-    convertTo(bitsPerPixel, masks, formatOf(bitsPerPixel, masks), old.palette ? old.palette->Clone() : nullptr,
-              false);
+    convertTo(bitsPerPixel, masks, formatOf(bitsPerPixel, masks), old.palette ? old.palette->Clone() : nullptr, false);
 }
 
 bool TBitmap::Monochrome() const
@@ -433,8 +430,7 @@ void TBitmap::CopyFrom(const TPersistent* source)
         try {
             graphic->CopyInto(*this);
             return;
-        } catch (const EConvertError&) {
-        }
+        } catch (const EConvertError&) {}
         auto& other = const_cast<TGraphic&>(*graphic);
         setImage(std::make_shared<Image>());
         SetSize(other.Width(), other.Height());

@@ -79,14 +79,19 @@ Info ParseInfo(const uint8_t* data, size_t size, bool icon)
         invalid();
     info.height = static_cast<int>(height);
     switch (info.bitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
     default: invalid();
     }
 
     size_t used = headerSize;
     const bool bitFields = info.compression == BI_BITFIELDS || info.compression == BI_ALPHABITFIELDS;
-    const bool runLength = (info.compression == BI_RLE8 && info.bitCount == 8) ||
-                           (info.compression == BI_RLE4 && info.bitCount == 4);
+    const bool runLength =
+        (info.compression == BI_RLE8 && info.bitCount == 8) || (info.compression == BI_RLE4 && info.bitCount == 4);
     if (info.compression != BI_RGB && !bitFields && !(runLength && !info.topDown && !icon))
         invalid("Compression de bitmap non prise en charge");
     if (headerSize >= 40)

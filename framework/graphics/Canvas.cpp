@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <unordered_set>
 
@@ -33,9 +33,9 @@ enum class SourceMode { Raw, MonoToColor, ColorToMono, Convert };
 
 struct SourceConversion {
     SourceMode mode = SourceMode::Raw;
-    uint32_t zero = 0;        // MonoToColor: what a 0 bit becomes
-    uint32_t one = 0;         // MonoToColor: what a 1 bit becomes
-    uint32_t background = 0;  // ColorToMono: the source's raw background colour
+    uint32_t zero = 0;       // MonoToColor: what a 0 bit becomes
+    uint32_t one = 0;        // MonoToColor: what a 1 bit becomes
+    uint32_t background = 0; // ColorToMono: the source's raw background colour
 };
 
 // Columns (or rows) of the destination whose nearest source pixel lies inside the source.
@@ -95,8 +95,8 @@ void expandMask(const PixelCodec& codec, const uint8_t* row, int width, int x, s
 
 // d keeps its value under mask words of ones and takes other's under zeros. A source row
 // read in place may carry bits outside keep.
-void keepUnderMask(const uint32_t* __restrict m, const uint32_t* __restrict other, uint32_t* __restrict d,
-                   size_t count, uint32_t keep)
+void keepUnderMask(const uint32_t* __restrict m, const uint32_t* __restrict other, uint32_t* __restrict d, size_t count,
+                   uint32_t keep)
 {
     for (size_t i = 0; i < count; ++i)
         d[i] = (m[i] & d[i]) | (~m[i] & other[i] & keep);
@@ -176,7 +176,8 @@ TRect TCanvas::ClipRect() const
 {
     TRect whole{0, 0, 0, 0};
     if (m_surface)
-        whole = Rect(-m_state.origin.x, -m_state.origin.y, m_surface->Width() - m_state.origin.x, m_surface->Height() - m_state.origin.y);
+        whole = Rect(-m_state.origin.x, -m_state.origin.y, m_surface->Width() - m_state.origin.x,
+                     m_surface->Height() - m_state.origin.y);
     return m_state.hasClip ? m_state.clip.Intersect(whole) : whole;
 }
 
@@ -282,7 +283,8 @@ void TCanvas::blit(const TRect& destination, const TBitmap* source, TColor sourc
     // Pattern rows, one per pattern row, aligned so element i is surface column first + i.
     std::vector<std::vector<uint32_t>> patternRows;
     if (usesPattern) {
-        const TBrushPattern* pattern = m_state.brush.Style() == TBrushStyle::bsPattern ? m_state.brush.Pattern() : nullptr;
+        const TBrushPattern* pattern =
+            m_state.brush.Style() == TBrushStyle::bsPattern ? m_state.brush.Pattern() : nullptr;
         if (pattern) {
             patternRows.resize(static_cast<size_t>(pattern->height));
             for (int py = 0; py < pattern->height; ++py) {
@@ -300,8 +302,8 @@ void TCanvas::blit(const TRect& destination, const TBitmap* source, TColor sourc
                     row[static_cast<size_t>(i)] = cells[static_cast<size_t>((columns.first + i) % pattern->width)];
             }
         } else {
-            patternRows.assign(1, std::vector<uint32_t>(static_cast<size_t>(count),
-                                                        dst.FromRGB(ColorToRGB(m_state.brush.Color()))));
+            patternRows.assign(
+                1, std::vector<uint32_t>(static_cast<size_t>(count), dst.FromRGB(ColorToRGB(m_state.brush.Color()))));
         }
     }
 
@@ -374,8 +376,8 @@ void TCanvas::BitBlt(int x, int y, int width, int height, TCanvas* source, int s
     if (source && RopUsesSource(code)) {
         TBitmap& from = source->surface();
         blit(Bounds(x, y, width, height), &from, source->m_state.backgroundColor,
-             Bounds(sourceX + source->m_state.origin.x, sourceY + source->m_state.origin.y, width, height), code, code, nullptr,
-             {});
+             Bounds(sourceX + source->m_state.origin.x, sourceY + source->m_state.origin.y, width, height), code, code,
+             nullptr, {});
     } else {
         blit(Bounds(x, y, width, height), nullptr, clWhite, {}, code, code, nullptr, {});
     }
@@ -407,8 +409,8 @@ void TCanvas::MaskBlt(int x, int y, int width, int height, TCanvas& source, int 
                       const TBitmap& mask, int maskX, int maskY, uint32_t rop4)
 {
     blit(Bounds(x, y, width, height), &source.surface(), source.m_state.backgroundColor,
-         Bounds(sourceX + source.m_state.origin.x, sourceY + source.m_state.origin.y, width, height), Rop4Foreground(rop4),
-         Rop4Background(rop4), &mask, {maskX, maskY});
+         Bounds(sourceX + source.m_state.origin.x, sourceY + source.m_state.origin.y, width, height),
+         Rop4Foreground(rop4), Rop4Background(rop4), &mask, {maskX, maskY});
 }
 
 void TCanvas::CopyRect(const TRect& destination, TCanvas& source, const TRect& sourceRect)

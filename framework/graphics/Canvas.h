@@ -31,8 +31,8 @@ enum TTextFormat : uint32_t {
     tfWordBreak = 0x0010,
     tfSingleLine = 0x0020,
     tfNoClip = 0x0100,
-    tfCalcRect = 0x0400,  // measure only: set the rectangle's right and bottom, draw nothing
-    tfNoPrefix = 0x0800,  // "&" is an ordinary character
+    tfCalcRect = 0x0400, // measure only: set the rectangle's right and bottom, draw nothing
+    tfNoPrefix = 0x0800, // "&" is an ordinary character
     tfEndEllipsis = 0x8000,
 };
 
@@ -187,7 +187,8 @@ private:
               uint8_t foreground, uint8_t background, const TBitmap* mask, TPoint maskOrigin);
     // Paints laid-out text whose first line's cell starts at origin (logical), clipped to
     // clip (logical) unless null; with an opaque background each line's cell is filled.
-    void paintText(const textlayout::Layout& layout, TPoint origin, const TRect& box, uint32_t flags, const TRect* clip);
+    void paintText(const textlayout::Layout& layout, TPoint origin, const TRect& box, uint32_t flags,
+                   const TRect* clip);
     void changed();
     TBitmap& surface() const;
     // Surface rectangle of a logical one, clipped to the clip and the surface.
@@ -223,8 +224,7 @@ public:
     PaletteSelection(TCanvas& canvas, const TPalette* palette, bool forceBackground = false)
         : m_canvas(canvas), m_wasBackground(canvas.PaletteInBackground()),
           m_previous(canvas.SelectPalette(palette, forceBackground))
-    {
-    }
+    {}
     ~PaletteSelection() { m_canvas.SelectPalette(m_previous, m_wasBackground); }
     PaletteSelection(const PaletteSelection&) = delete;
     PaletteSelection& operator=(const PaletteSelection&) = delete;

@@ -30,7 +30,7 @@ struct Layout {
     int Height() const { return lineHeight * static_cast<int>(lines.size()); }
 };
 
-} // namespace text
+} // namespace textlayout
 
 namespace {
 using textlayout::Layout;
@@ -160,8 +160,8 @@ void TCanvas::paintText(const textlayout::Layout& layout, TPoint origin, const T
     if (m_state.backgroundMode == TBackgroundMode::bmOpaque && m_state.brush.Style() != TBrushStyle::bsClear) {
         for (size_t i = 0; i < layout.lines.size(); ++i) {
             const int left = lineLeft(box, layout.lines[i], flags);
-            const TRect cell = Bounds(left, origin.y + static_cast<int>(i) * layout.lineHeight,
-                                      layout.lines[i].width, layout.lineHeight);
+            const TRect cell = Bounds(left, origin.y + static_cast<int>(i) * layout.lineHeight, layout.lines[i].width,
+                                      layout.lineHeight);
             fillSurfaceRect(clipped(cell).Intersect(area), m_state.brush.Color());
         }
     }

@@ -2,11 +2,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <map>
 #include <vector>
 
 // A block of clipboard data under one format.

@@ -10,9 +10,18 @@ inline constexpr TColor RGB(uint8_t red, uint8_t green, uint8_t blue)
 {
     return static_cast<TColor>(red) | (static_cast<TColor>(green) << 8) | (static_cast<TColor>(blue) << 16);
 }
-inline constexpr uint8_t GetRValue(TColor color) { return static_cast<uint8_t>(color); }
-inline constexpr uint8_t GetGValue(TColor color) { return static_cast<uint8_t>(color >> 8); }
-inline constexpr uint8_t GetBValue(TColor color) { return static_cast<uint8_t>(color >> 16); }
+inline constexpr uint8_t GetRValue(TColor color)
+{
+    return static_cast<uint8_t>(color);
+}
+inline constexpr uint8_t GetGValue(TColor color)
+{
+    return static_cast<uint8_t>(color >> 8);
+}
+inline constexpr uint8_t GetBValue(TColor color)
+{
+    return static_cast<uint8_t>(color >> 16);
+}
 
 inline constexpr TColor clSystemColor = 0x80000000;
 inline constexpr TColor clScrollBar = clSystemColor + 0;

@@ -23,11 +23,16 @@ void requireApplication()
 std::string faceFor(const std::string& name)
 {
     static const std::pair<const char*, const char*> kFaces[] = {
-        {"MS Sans Serif", "Liberation Sans"},      {"Microsoft Sans Serif", "Liberation Sans"},
-        {"Arial", "Liberation Sans"},              {"Tahoma", "Liberation Sans"},
-        {"Verdana", "Liberation Sans"},            {"Helvetica", "Liberation Sans"},
-        {"Times New Roman", "Liberation Serif"},   {"MS Serif", "Liberation Serif"},
-        {"Times", "Liberation Serif"},             {"Courier New", "Liberation Mono"},
+        {"MS Sans Serif", "Liberation Sans"},
+        {"Microsoft Sans Serif", "Liberation Sans"},
+        {"Arial", "Liberation Sans"},
+        {"Tahoma", "Liberation Sans"},
+        {"Verdana", "Liberation Sans"},
+        {"Helvetica", "Liberation Sans"},
+        {"Times New Roman", "Liberation Serif"},
+        {"MS Serif", "Liberation Serif"},
+        {"Times", "Liberation Serif"},
+        {"Courier New", "Liberation Mono"},
         {"Courier", "Liberation Mono"},
     };
     const QString q = QString::fromStdString(name);

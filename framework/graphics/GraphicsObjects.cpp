@@ -149,8 +149,7 @@ void TFont::SetColor(TColor value)
 
 bool TFont::SameAs(const TFont& other) const
 {
-    return m_name == other.m_name && m_height == other.m_height && m_style == other.m_style &&
-           m_color == other.m_color;
+    return m_name == other.m_name && m_height == other.m_height && m_style == other.m_style && m_color == other.m_color;
 }
 
 void TFont::CopyFrom(const TPersistent* source)

@@ -39,8 +39,8 @@ enum class TBrushStyle { bsSolid, bsClear, bsPattern };
 struct TBrushPattern {
     int width = 0;
     int height = 0;
-    bool monochrome = false;       // bits follow the text and background colours
-    std::vector<uint32_t> pixels;  // 0x00BBGGRR, or 0 / 1 for a monochrome pattern; row by row
+    bool monochrome = false;      // bits follow the text and background colours
+    std::vector<uint32_t> pixels; // 0x00BBGGRR, or 0 / 1 for a monochrome pattern; row by row
 };
 
 class TBrush : public TPersistent {

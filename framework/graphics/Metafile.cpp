@@ -121,8 +121,7 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& rect)
             break;
         }
         case Kind::Bitmap:
-            canvas.StretchBlt(mapRect(c.rect), *c.bitmap, Rect(0, 0, c.bitmap->Width(), c.bitmap->Height()),
-                              cmSrcCopy);
+            canvas.StretchBlt(mapRect(c.rect), *c.bitmap, Rect(0, 0, c.bitmap->Width(), c.bitmap->Height()), cmSrcCopy);
             break;
         }
     }

@@ -13,7 +13,7 @@ struct TClipboardData;
 
 // One entry of the graphic class registry.
 struct TFileFormat {
-    std::string extension;   // without the dot, compared without regard to letter case
+    std::string extension; // without the dot, compared without regard to letter case
     std::string description;
     const TClass* graphicClass = nullptr;
 };

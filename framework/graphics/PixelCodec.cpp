@@ -24,10 +24,9 @@ const std::vector<TPaletteEntry>& DefaultColorTable(int bitsPerPixel)
 {
     static const std::vector<TPaletteEntry> mono = {{0, 0, 0, 0}, {255, 255, 255, 0}};
     static const std::vector<TPaletteEntry> sixteen = {
-        {0, 0, 0, 0},       {128, 0, 0, 0},   {0, 128, 0, 0},   {128, 128, 0, 0},
-        {0, 0, 128, 0},     {128, 0, 128, 0}, {0, 128, 128, 0}, {128, 128, 128, 0},
-        {192, 192, 192, 0}, {255, 0, 0, 0},   {0, 255, 0, 0},   {255, 255, 0, 0},
-        {0, 0, 255, 0},     {255, 0, 255, 0}, {0, 255, 255, 0}, {255, 255, 255, 0}};
+        {0, 0, 0, 0},     {128, 0, 0, 0},     {0, 128, 0, 0},     {128, 128, 0, 0},  {0, 0, 128, 0}, {128, 0, 128, 0},
+        {0, 128, 128, 0}, {128, 128, 128, 0}, {192, 192, 192, 0}, {255, 0, 0, 0},    {0, 255, 0, 0}, {255, 255, 0, 0},
+        {0, 0, 255, 0},   {255, 0, 255, 0},   {0, 255, 255, 0},   {255, 255, 255, 0}};
     if (bitsPerPixel == 1)
         return mono;
     if (bitsPerPixel == 4)
@@ -36,10 +35,9 @@ const std::vector<TPaletteEntry>& DefaultColorTable(int bitsPerPixel)
 }
 
 PixelCodec::PixelCodec(const TBitmap& bitmap)
-    : PixelCodec(bitmap.BitsPerPixel(), bitmap.BitFields(),
-                 bitmap.Palette() ? &bitmap.Palette()->Entries() : nullptr, bitmap.Monochrome())
-{
-}
+    : PixelCodec(bitmap.BitsPerPixel(), bitmap.BitFields(), bitmap.Palette() ? &bitmap.Palette()->Entries() : nullptr,
+                 bitmap.Monochrome())
+{}
 
 PixelCodec::PixelCodec(int bitsPerPixel, TBitFields masks, const std::vector<TPaletteEntry>* table, bool monochrome)
     : m_bpp(bitsPerPixel), m_masks(masks), m_monochrome(monochrome && bitsPerPixel == 1)
@@ -86,8 +84,8 @@ uint32_t PixelCodec::Read(const uint8_t* row, int x) const
     }
     default: {
         const uint8_t* p = row + 4 * x;
-        return (static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24)) &
+        return (static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+                (static_cast<uint32_t>(p[3]) << 24)) &
                m_keep;
     }
     }
@@ -103,7 +101,8 @@ void PixelCodec::Write(uint8_t* row, int x, uint32_t raw) const
     }
     case 4: {
         uint8_t& b = row[x >> 1];
-        b = (x & 1) ? static_cast<uint8_t>((b & 0xF0) | (raw & 0xF)) : static_cast<uint8_t>((b & 0x0F) | ((raw & 0xF) << 4));
+        b = (x & 1) ? static_cast<uint8_t>((b & 0xF0) | (raw & 0xF))
+                    : static_cast<uint8_t>((b & 0x0F) | ((raw & 0xF) << 4));
         break;
     }
     case 8: row[x] = static_cast<uint8_t>(raw); break;

@@ -29,7 +29,10 @@ inline constexpr TCopyMode cmWhiteness = 0x00FF0062;
 // the pixels to paint. The embossed look draws with it.
 inline constexpr TCopyMode cmPatThroughMask = 0x00E20746;
 
-inline constexpr uint8_t RopIndex(TCopyMode rop) { return static_cast<uint8_t>(rop >> 16); }
+inline constexpr uint8_t RopIndex(TCopyMode rop)
+{
+    return static_cast<uint8_t>(rop >> 16);
+}
 
 // Four-operand code for masked copies: the foreground operation applies where the mask
 // bit is 1, the background operation where it is 0. Masked copy with
@@ -39,8 +42,14 @@ inline constexpr uint32_t MakeRop4(TCopyMode foreground, TCopyMode background)
 {
     return ((background << 8) & 0xFF000000u) | foreground;
 }
-inline constexpr uint8_t Rop4Foreground(uint32_t rop4) { return static_cast<uint8_t>(rop4 >> 16); }
-inline constexpr uint8_t Rop4Background(uint32_t rop4) { return static_cast<uint8_t>(rop4 >> 24); }
+inline constexpr uint8_t Rop4Foreground(uint32_t rop4)
+{
+    return static_cast<uint8_t>(rop4 >> 16);
+}
+inline constexpr uint8_t Rop4Background(uint32_t rop4)
+{
+    return static_cast<uint8_t>(rop4 >> 24);
+}
 
 // The rule itself, a bit-parallel sum of the truth table's minterms.
 constexpr uint32_t evalRop3(uint8_t rop, uint32_t p, uint32_t s, uint32_t d)
@@ -52,9 +61,18 @@ constexpr uint32_t evalRop3(uint8_t rop, uint32_t p, uint32_t s, uint32_t d)
     return result;
 }
 
-inline constexpr bool RopUsesPattern(uint8_t rop) { return ((rop >> 4) & 0x0F) != (rop & 0x0F); }
-inline constexpr bool RopUsesSource(uint8_t rop) { return ((rop >> 2) & 0x33) != (rop & 0x33); }
-inline constexpr bool RopUsesDestination(uint8_t rop) { return ((rop >> 1) & 0x55) != (rop & 0x55); }
+inline constexpr bool RopUsesPattern(uint8_t rop)
+{
+    return ((rop >> 4) & 0x0F) != (rop & 0x0F);
+}
+inline constexpr bool RopUsesSource(uint8_t rop)
+{
+    return ((rop >> 2) & 0x33) != (rop & 0x33);
+}
+inline constexpr bool RopUsesDestination(uint8_t rop)
+{
+    return ((rop >> 1) & 0x55) != (rop & 0x55);
+}
 
 // out[i] = evalRop3(rop, p[i], s[i], d[i]) & keep for i < count. out may be d.
 // Operands a code does not use are not read and may be null.

@@ -17,7 +17,15 @@ class TPopupMenu;
 
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 
-enum TShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
+enum TShiftFlag : unsigned {
+    ssShift = 1,
+    ssAlt = 2,
+    ssCtrl = 4,
+    ssLeft = 8,
+    ssRight = 16,
+    ssMiddle = 32,
+    ssDouble = 64
+};
 using TShiftState = unsigned;
 
 using TMouseEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
@@ -108,7 +116,11 @@ public:
     virtual void CMMouseEnter() {}
     virtual void CMMouseLeave() {}
     // A character typed for the form's controls (Alt+letter); true when handled.
-    virtual bool CMDialogChar(char32_t character) { (void)character; return false; }
+    virtual bool CMDialogChar(char32_t character)
+    {
+        (void)character;
+        return false;
+    }
 
     TNotifyEvent OnClick;
     TMouseEvent OnMouseDown;

@@ -59,8 +59,7 @@ QWidget* ownerWindow()
 bool stayOnTopFormShown()
 {
     for (QWidget* window : QApplication::topLevelWidgets())
-        if (TForm* form = formOfWidget(window);
-            form && form->Showing() && form->FormStyle() == TFormStyle::fsStayOnTop)
+        if (TForm* form = formOfWidget(window); form && form->Showing() && form->FormStyle() == TFormStyle::fsStayOnTop)
             return true;
     return false;
 }
@@ -87,8 +86,7 @@ protected:
         const int top = over.y() + (over.height() - height()) / 2;
         // The client area, as the owner's geometry is: move() would place a frame.
         setGeometry(std::clamp(left, area.left(), std::max(area.left(), area.right() + 1 - width())),
-                    std::clamp(top, area.top(), std::max(area.top(), area.bottom() + 1 - height())), width(),
-                    height());
+                    std::clamp(top, area.top(), std::max(area.top(), area.bottom() + 1 - height())), width(), height());
     }
 };
 
@@ -137,7 +135,7 @@ std::string MessageDialogCaption(TMsgDlgType type)
 
 std::string MessageButtonCaption(TMsgDlgBtn button)
 {
-    static const char* const captions[] = {"&Oui",    "&Non",      "OK",       "Annuler", "&Aide",
+    static const char* const captions[] = {"&Oui",     "&Non",      "OK",       "Annuler", "&Aide",
                                            "&Abandon", "&Retenter", "&Ignorer", "&Tout"};
     return captions[button];
 }
@@ -148,8 +146,7 @@ int MessageButtonResult(TMsgDlgBtn button)
     return results[button];
 }
 
-TMessageBoxRequest MakeMessageDialog(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
-                                     int helpContext)
+TMessageBoxRequest MakeMessageDialog(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext)
 {
     TMessageBoxRequest request;
     request.caption = MessageDialogCaption(type);
@@ -160,7 +157,10 @@ TMessageBoxRequest MakeMessageDialog(const std::string& text, TMsgDlgType type, 
         if (has(buttons, b))
             request.buttons.push_back({MessageButtonCaption(b), MessageButtonResult(b)});
     request.defaultResult = has(buttons, mbOK) ? mrOk : has(buttons, mbYes) ? mrYes : mrNone;
-    request.cancelResult = has(buttons, mbCancel) ? mrCancel : has(buttons, mbNo) ? mrNo : has(buttons, mbOK) ? mrOk : mrNone;
+    request.cancelResult = has(buttons, mbCancel) ? mrCancel
+                           : has(buttons, mbNo)   ? mrNo
+                           : has(buttons, mbOK)   ? mrOk
+                                                  : mrNone;
     if (request.defaultResult == mrNone && !request.buttons.empty())
         request.defaultResult = request.buttons.front().result;
     return request;

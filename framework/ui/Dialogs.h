@@ -20,7 +20,17 @@ constexpr TMsgDlgButtons ButtonSet(std::initializer_list<TMsgDlgBtn> buttons)
 }
 
 // Results of a modal box.
-enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7, mrAll = 8 };
+enum TModalResult : int {
+    mrNone = 0,
+    mrOk = 1,
+    mrCancel = 2,
+    mrAbort = 3,
+    mrRetry = 4,
+    mrIgnore = 5,
+    mrYes = 6,
+    mrNo = 7,
+    mrAll = 8
+};
 
 enum class TMessageIcon { None, Warning, Stop, Information, Question };
 

@@ -260,7 +260,8 @@ void TForm::PaintSurface(const TRect& rect)
     if (OnPaint)
         OnPaint(this);
     for (TControl* c : std::vector<TControl*>(Controls()))
-        if (auto* g = dynamic_cast<TGraphicControl*>(c); g && g->Visible() && !g->BoundsRect().Intersect(area).IsEmpty())
+        if (auto* g = dynamic_cast<TGraphicControl*>(c);
+            g && g->Visible() && !g->BoundsRect().Intersect(area).IsEmpty())
             g->PaintOn(area);
 }
 
@@ -268,10 +269,10 @@ void TForm::PresentSurface(const TRect& rect)
 {
     if (m_painting || rect.IsEmpty())
         return;
-    m_present = m_present.IsEmpty() ? rect
-                                    : Rect(std::min(m_present.left, rect.left), std::min(m_present.top, rect.top),
-                                           std::max(m_present.right, rect.right),
-                                           std::max(m_present.bottom, rect.bottom));
+    m_present = m_present.IsEmpty()
+                    ? rect
+                    : Rect(std::min(m_present.left, rect.left), std::min(m_present.top, rect.top),
+                           std::max(m_present.right, rect.right), std::max(m_present.bottom, rect.bottom));
     if (QWidget* w = Widget())
         w->update(toQt(rect));
 }

@@ -14,8 +14,8 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QStringList>
-#include <QStyledItemDelegate>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <optional>
@@ -226,8 +226,8 @@ void paintEntry(QPainter& painter, TComboBox& combo, int index, const QRect& rec
         return;
     TBitmap bitmap(rect.width(), rect.height(), TPixelFormat::pfDevice);
     combo.DrawItem(bitmap.Canvas(), index, Rect(0, 0, rect.width(), rect.height()), selected, focused);
-    const QImage image(bitmap.ScanLine(0), bitmap.Width(), bitmap.Height(),
-                       static_cast<qsizetype>(bitmap.RowStride()), QImage::Format_RGB32);
+    const QImage image(bitmap.ScanLine(0), bitmap.Width(), bitmap.Height(), static_cast<qsizetype>(bitmap.RowStride()),
+                       QImage::Format_RGB32);
     painter.drawImage(rect.topLeft(), image);
 }
 
@@ -440,9 +440,7 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner)
     auto* box = new ComboWidget(*this);
     AttachWidget(box);
     m_items = std::make_unique<ComboItems>(*this);
-    QObject::connect(box, &QComboBox::activated, box, [this](int) {
-        GuardedCall([this] { Click(); });
-    });
+    QObject::connect(box, &QComboBox::activated, box, [this](int) { GuardedCall([this] { Click(); }); });
     QObject::connect(box, &QComboBox::editTextChanged, box, [this](const QString&) {
         GuardedCall([this] {
             if (OnChange)

@@ -156,14 +156,10 @@ bool anyOddFixedBlock(const uint8_t* data, size_t size)
         data, size, [](const uint8_t*, int, const std::vector<uint8_t>&) { return false; },
         [](const uint8_t* block, size_t left) {
             switch (block[0]) {
-            case 0xF9:
-                return left < 7 || block[1] != 4 || block[6] != 0;
-            case 0x01:
-                return left < 2 || block[1] != 12;
-            case 0xFF:
-                return left < 2 || block[1] != 11;
-            default:
-                return false;
+            case 0xF9: return left < 7 || block[1] != 4 || block[6] != 0;
+            case 0x01: return left < 2 || block[1] != 12;
+            case 0xFF: return left < 2 || block[1] != 11;
+            default: return false;
             }
         });
 }
@@ -178,7 +174,6 @@ bool declaresTooManyPixels(const uint8_t* data, size_t size)
         return pixels > PixelBudget;
     });
 }
-
 
 // The whole comparison on one file's bytes.
 void compare(const uint8_t* data, size_t size)
@@ -198,8 +193,7 @@ void compare(const uint8_t* data, size_t size)
         pixels += int64_t(d.Width) * d.Height;
         zeroSized = zeroSized || d.Width == 0 || d.Height == 0;
     }
-    if (!accepted || zeroSized || pixels > PixelBudget || anyOddCodes(data, size) ||
-        anyOddFixedBlock(data, size)) {
+    if (!accepted || zeroSized || pixels > PixelBudget || anyOddCodes(data, size) || anyOddFixedBlock(data, size)) {
         DGifCloseFile(gif, &error);
         return;
     }

@@ -15,12 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TReadOnlyMemoryStream stream(data, size);
     try {
         image.LoadFromStream(stream);
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     try {
         TMemoryStream out;
         image.SaveToStream(out);
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     return 0;
 }

@@ -28,12 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int i = 0; i < image.Images().Count(); ++i) {
         try {
             image.Images().Items(i).RenderedBitmap();
-        } catch (const Exception&) {
-        }
+        } catch (const Exception&) {}
     }
     try {
         ComposeFrames(image, [](int, const TBitmap&) { return true; });
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     return 0;
 }

@@ -16,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TReadOnlyMemoryStream stream(data, size);
     try {
         picture.ReadStored(stream);
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     (void)picture.Width();
     (void)picture.Height();
     return 0;

@@ -1,10 +1,10 @@
 #include "AppTestSupport.h"
 
 #include "app/IniFile.h"
-#include "framework/core/System.h"
 #include "controls/ExplorerButton.h"
-#include "framework/ui/Application.h"
+#include "framework/core/System.h"
 #include "framework/graphics/Bitmap.h"
+#include "framework/ui/Application.h"
 #include "framework/ui/ExtCtrls.h"
 #include "framework/ui/FormSnapshot.h"
 #include "framework/ui/StdCtrls.h"
@@ -110,7 +110,8 @@ TEST_F(AddressBook, NewNameSavedTakesItsSortedPlaceAndIsStoredAtOnce)
     Pick("Alice");
     EXPECT_EQ(Fields(), (std::vector<std::string>{"555 0202", "2 Low Road", "", ""}));
     EXPECT_TRUE(CloseWindow());
-    EXPECT_EQ(File(), "[Bob]\n01=1\n02=\n03=\n04=\n[Alice]\n01=555 0202\n02=2 Low Road\n03=\n04=\n[Items]\nAlice=\nBob=\n");
+    EXPECT_EQ(File(),
+              "[Bob]\n01=1\n02=\n03=\n04=\n[Alice]\n01=555 0202\n02=2 Low Road\n03=\n04=\n[Items]\nAlice=\nBob=\n");
 }
 
 TEST_F(AddressBook, NewAfterPickingStartsACopyUnderTheSameName)
@@ -383,8 +384,8 @@ TEST_F(AddressBook, FailedNameListRewriteKeepsTheWindowAndStoreOpen)
 // A read-only store whose name list is written differently from what the close would write.
 struct ReadOnlyClose {
     const char* name;
-    std::string items;     // the stored name list
-    const char* added;     // a contact saved before the store became read-only, if any
+    std::string items; // the stored name list
+    const char* added; // a contact saved before the store became read-only, if any
     bool closes;
     friend void PrintTo(const ReadOnlyClose& c, std::ostream* os) { *os << c.name; }
 };
@@ -415,13 +416,13 @@ TEST_P(ReadOnlyStore, ClosesWhenTheStoredListHoldsTheSameNames)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lists, ReadOnlyStore, testing::Values(
-    ReadOnlyClose{"Reordered", "[Items]\nBob=\nAlice=\n", "", true},
-    ReadOnlyClose{"Spaced", "[Items]\nAlice =\n  Bob=\n", "", true},
-    ReadOnlyClose{"OtherCase", "[items]\nALICE=\nbob=x\n", "", true},
-    ReadOnlyClose{"Bare", "[Items]\n", "", true},
-    ReadOnlyClose{"MissingAName", "[Items]\nBob=\nAlice=\n", "Carl", false}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(Lists, ReadOnlyStore,
+                         testing::Values(ReadOnlyClose{"Reordered", "[Items]\nBob=\nAlice=\n", "", true},
+                                         ReadOnlyClose{"Spaced", "[Items]\nAlice =\n  Bob=\n", "", true},
+                                         ReadOnlyClose{"OtherCase", "[items]\nALICE=\nbob=x\n", "", true},
+                                         ReadOnlyClose{"Bare", "[Items]\n", "", true},
+                                         ReadOnlyClose{"MissingAName", "[Items]\nBob=\nAlice=\n", "Carl", false}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(AddressBook, GoButtonOpensOnlyWebAddresses)
 {

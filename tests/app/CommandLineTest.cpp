@@ -39,8 +39,9 @@ TEST(CommandLine, OnlyHelpVersionAndTheToolkitsOptions)
 TEST(CommandLine, TextsNameTheVersionAndTheStore)
 {
     EXPECT_EQ(versionText(), std::string("carnelo ") + CARNELO_VERSION + "\n");
-    EXPECT_NE(helpText("/home/a/.local/share/carnelo/Data.sys").find("kept in: /home/a/.local/share/carnelo/Data.sys\n"),
-              std::string::npos);
+    EXPECT_NE(
+        helpText("/home/a/.local/share/carnelo/Data.sys").find("kept in: /home/a/.local/share/carnelo/Data.sys\n"),
+        std::string::npos);
 }
 
 } // namespace

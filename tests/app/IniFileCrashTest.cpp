@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <csignal>
 #include <random>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -80,8 +80,13 @@ TEST_F(IniFileTest, ValuesLoseBlanksAndOnePairOfEnclosingQuotes)
     struct Case {
         std::string stored, read;
     };
-    const Case cases[] = {{"  spaced  ", "spaced"}, {"\"quoted\"", "quoted"}, {"'single'", "single"},
-                          {"\"mixed'", "\"mixed'"}, {"\"", "\""}, {"\"\"", ""}, {"' x '", " x "}};
+    const Case cases[] = {{"  spaced  ", "spaced"},
+                          {"\"quoted\"", "quoted"},
+                          {"'single'", "single"},
+                          {"\"mixed'", "\"mixed'"},
+                          {"\"", "\""},
+                          {"\"\"", ""},
+                          {"' x '", " x "}};
     for (const auto& c : cases) {
         ini.PutEntry("S", "k", c.stored);
         EXPECT_EQ(ini.GetEntry("S", "k", "?"), c.read) << c.stored;
@@ -175,7 +180,9 @@ TEST_F(IniFileTest, NamesThatWouldNotReadBackAreRefusedAndNothingIsWritten)
                   std::string::npos);
     EXPECT_NE(writeErrorOf([&] { ini.PutEntry("Bob", "01", "two\nlines"); }).find("Valeur incorrecte"),
               std::string::npos);
-    EXPECT_NE(writeErrorOf([&] { ini.ReplaceSection("Items", {{"ok", ""}, {"b=d", ""}}); }).find("Nom de clé"),
+    EXPECT_NE(writeErrorOf([&] {
+                  ini.ReplaceSection("Items", {{"ok", ""}, {"b=d", ""}});
+              }).find("Nom de clé"),
               std::string::npos);
     EXPECT_EQ(file(), before);
 }

@@ -1,5 +1,5 @@
-#include "app/IniFile.h"
 #include "app/StoreLocation.h"
+#include "app/IniFile.h"
 
 #include "framework/core/Strings.h"
 #include "tests/support/TempDir.h"
@@ -24,9 +24,11 @@ TEST(StoreLocation, PortableBesideTheProgramElseTheUsersDataFolder)
         {"installed: the data home", {"/usr/bin/", false, false, "/data", "/home/a"}, "/data/carnelo/"},
         {"a trailing separator is not doubled", {"/usr/bin/", false, false, "/data/", "/home/a"}, "/data/carnelo/"},
         {"unset: under home", {"/usr/bin/", false, false, "", "/home/a"}, "/home/a/.local/share/carnelo/"},
-        {"a relative data home is ignored", {"/usr/bin/", false, false, "rel", "/home/a"},
+        {"a relative data home is ignored",
+         {"/usr/bin/", false, false, "rel", "/home/a"},
          "/home/a/.local/share/carnelo/"},
-        {"root may write system folders but keeps out", {"/usr/local/bin/", false, true, "", "/root"},
+        {"root may write system folders but keeps out",
+         {"/usr/local/bin/", false, true, "", "/root"},
          "/root/.local/share/carnelo/"},
         {"nor under /opt", {"/opt/carnelo/", false, true, "", "/root"}, "/root/.local/share/carnelo/"},
     };

@@ -48,31 +48,32 @@ TEST_P(PictureAndCaption, ArePlacedAsTheLayoutAndAlignmentSay)
 }
 
 // With the mark the picture block is 10 pixels wider: 26 instead of 16.
-INSTANTIATE_TEST_SUITE_P(EveryCase, PictureAndCaption, testing::Values(
-    BitmapCase{"TopLeft",            L::blBitmapTop,    A::taLeftJustify,  false,  3,  6,  3, 20},
-    BitmapCase{"TopRight",           L::blBitmapTop,    A::taRightJustify, false, 41,  6, 37, 20},
-    BitmapCase{"TopCenter",          L::blBitmapTop,    A::taCenter,       false, 22,  6, 20, 20},
-    BitmapCase{"BottomLeft",         L::blBitmapBottom, A::taLeftJustify,  false,  3, 21,  3,  6},
-    BitmapCase{"BottomRight",        L::blBitmapBottom, A::taRightJustify, false, 41, 21, 37,  6},
-    BitmapCase{"BottomCenter",       L::blBitmapBottom, A::taCenter,       false, 22, 21, 20,  6},
-    BitmapCase{"LeftLeft",           L::blBitmapLeft,   A::taLeftJustify,  false,  3, 14, 21, 13},
-    BitmapCase{"LeftRight",          L::blBitmapLeft,   A::taRightJustify, false, 19, 14, 37, 13},
-    BitmapCase{"LeftCenter",         L::blBitmapLeft,   A::taCenter,       false, 11, 14, 29, 13},
-    BitmapCase{"RightLeft",          L::blBitmapRight,  A::taLeftJustify,  false, 25, 14,  3, 13},
-    BitmapCase{"RightRight",         L::blBitmapRight,  A::taRightJustify, false, 41, 14, 19, 13},
-    BitmapCase{"RightCenter",        L::blBitmapRight,  A::taCenter,       false, 33, 14, 11, 13},
-    BitmapCase{"TopLeftMark",        L::blBitmapTop,    A::taLeftJustify,  true,   3,  6,  3, 20},
-    BitmapCase{"TopRightMark",       L::blBitmapTop,    A::taRightJustify, true,  31,  6, 37, 20},
-    BitmapCase{"TopCenterMark",      L::blBitmapTop,    A::taCenter,       true,  17,  6, 20, 20},
-    BitmapCase{"BottomLeftMark",     L::blBitmapBottom, A::taLeftJustify,  true,   3, 21,  3,  6},
-    BitmapCase{"BottomRightMark",    L::blBitmapBottom, A::taRightJustify, true,  31, 21, 37,  6},
-    BitmapCase{"BottomCenterMark",   L::blBitmapBottom, A::taCenter,       true,  17, 21, 20,  6},
-    BitmapCase{"LeftLeftMark",       L::blBitmapLeft,   A::taLeftJustify,  true,   3, 14, 31, 13},
-    BitmapCase{"LeftRightMark",      L::blBitmapLeft,   A::taRightJustify, true,   9, 14, 37, 13},
-    BitmapCase{"LeftCenterMark",     L::blBitmapLeft,   A::taCenter,       true,   6, 14, 34, 13},
-    BitmapCase{"RightLeftMark",      L::blBitmapRight,  A::taLeftJustify,  true,  25, 14,  3, 13},
-    BitmapCase{"RightRightMark",     L::blBitmapRight,  A::taRightJustify, true,  31, 14,  9, 13},
-    BitmapCase{"RightCenterMark",    L::blBitmapRight,  A::taCenter,       true,  28, 14,  6, 13}),
+INSTANTIATE_TEST_SUITE_P(
+    EveryCase, PictureAndCaption,
+    testing::Values(BitmapCase{"TopLeft", L::blBitmapTop, A::taLeftJustify, false, 3, 6, 3, 20},
+                    BitmapCase{"TopRight", L::blBitmapTop, A::taRightJustify, false, 41, 6, 37, 20},
+                    BitmapCase{"TopCenter", L::blBitmapTop, A::taCenter, false, 22, 6, 20, 20},
+                    BitmapCase{"BottomLeft", L::blBitmapBottom, A::taLeftJustify, false, 3, 21, 3, 6},
+                    BitmapCase{"BottomRight", L::blBitmapBottom, A::taRightJustify, false, 41, 21, 37, 6},
+                    BitmapCase{"BottomCenter", L::blBitmapBottom, A::taCenter, false, 22, 21, 20, 6},
+                    BitmapCase{"LeftLeft", L::blBitmapLeft, A::taLeftJustify, false, 3, 14, 21, 13},
+                    BitmapCase{"LeftRight", L::blBitmapLeft, A::taRightJustify, false, 19, 14, 37, 13},
+                    BitmapCase{"LeftCenter", L::blBitmapLeft, A::taCenter, false, 11, 14, 29, 13},
+                    BitmapCase{"RightLeft", L::blBitmapRight, A::taLeftJustify, false, 25, 14, 3, 13},
+                    BitmapCase{"RightRight", L::blBitmapRight, A::taRightJustify, false, 41, 14, 19, 13},
+                    BitmapCase{"RightCenter", L::blBitmapRight, A::taCenter, false, 33, 14, 11, 13},
+                    BitmapCase{"TopLeftMark", L::blBitmapTop, A::taLeftJustify, true, 3, 6, 3, 20},
+                    BitmapCase{"TopRightMark", L::blBitmapTop, A::taRightJustify, true, 31, 6, 37, 20},
+                    BitmapCase{"TopCenterMark", L::blBitmapTop, A::taCenter, true, 17, 6, 20, 20},
+                    BitmapCase{"BottomLeftMark", L::blBitmapBottom, A::taLeftJustify, true, 3, 21, 3, 6},
+                    BitmapCase{"BottomRightMark", L::blBitmapBottom, A::taRightJustify, true, 31, 21, 37, 6},
+                    BitmapCase{"BottomCenterMark", L::blBitmapBottom, A::taCenter, true, 17, 21, 20, 6},
+                    BitmapCase{"LeftLeftMark", L::blBitmapLeft, A::taLeftJustify, true, 3, 14, 31, 13},
+                    BitmapCase{"LeftRightMark", L::blBitmapLeft, A::taRightJustify, true, 9, 14, 37, 13},
+                    BitmapCase{"LeftCenterMark", L::blBitmapLeft, A::taCenter, true, 6, 14, 34, 13},
+                    BitmapCase{"RightLeftMark", L::blBitmapRight, A::taLeftJustify, true, 25, 14, 3, 13},
+                    BitmapCase{"RightRightMark", L::blBitmapRight, A::taRightJustify, true, 31, 14, 9, 13},
+                    BitmapCase{"RightCenterMark", L::blBitmapRight, A::taCenter, true, 28, 14, 6, 13}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 struct CaptionOnlyCase {
@@ -98,14 +99,14 @@ TEST_P(CaptionWithoutPicture, IsCentredVerticallyWhateverTheLayout)
 }
 
 // With the mark the caption block is 30 wide: the caption and 10 pixels for the mark.
-INSTANTIATE_TEST_SUITE_P(EveryCase, CaptionWithoutPicture, testing::Values(
-    CaptionOnlyCase{"Left",       A::taLeftJustify,  false,  3},
-    CaptionOnlyCase{"Right",      A::taRightJustify, false, 37},
-    CaptionOnlyCase{"Center",     A::taCenter,       false, 20},
-    CaptionOnlyCase{"LeftMark",   A::taLeftJustify,  true,   3},
-    CaptionOnlyCase{"RightMark",  A::taRightJustify, true,  27},
-    CaptionOnlyCase{"CenterMark", A::taCenter,       true,  15}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(EveryCase, CaptionWithoutPicture,
+                         testing::Values(CaptionOnlyCase{"Left", A::taLeftJustify, false, 3},
+                                         CaptionOnlyCase{"Right", A::taRightJustify, false, 37},
+                                         CaptionOnlyCase{"Center", A::taCenter, false, 20},
+                                         CaptionOnlyCase{"LeftMark", A::taLeftJustify, true, 3},
+                                         CaptionOnlyCase{"RightMark", A::taRightJustify, true, 27},
+                                         CaptionOnlyCase{"CenterMark", A::taCenter, true, 15}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 } // namespace
 

@@ -18,8 +18,8 @@ const TColor kLight = ColorToRGB(clBtnHighlight);
 const TColor kDark = ColorToRGB(clBtnShadow);
 const TColor kFace = ColorToRGB(clBtnFace);
 
-const std::vector<std::pair<TColor, char>> kLegend = {
-    {kGround, '.'}, {kLight, 'H'}, {kDark, 'S'}, {kFace, 'F'}, {clNavy, 'n'}, {clRed, 'r'}, {clBlack, 'K'}};
+const std::vector<std::pair<TColor, char>> kLegend = {{kGround, '.'}, {kLight, 'H'}, {kDark, 'S'},  {kFace, 'F'},
+                                                      {clNavy, 'n'},  {clRed, 'r'},  {clBlack, 'K'}};
 
 std::unique_ptr<TBitmap> ground(int width, int height)
 {
@@ -48,7 +48,8 @@ std::string painted(const ExplorerButtonLook& look)
 }
 
 // Text-free pictures from rows: "r." is a red and a ground pixel.
-std::unique_ptr<TBitmap> fromRows(const std::vector<std::string>& rows, const std::vector<std::pair<char, TColor>>& colors)
+std::unique_ptr<TBitmap> fromRows(const std::vector<std::string>& rows,
+                                  const std::vector<std::pair<char, TColor>>& colors)
 {
     auto bitmap = std::make_unique<TBitmap>(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()));
     for (size_t y = 0; y < rows.size(); ++y)
@@ -181,15 +182,15 @@ TEST(ExplorerButtonPaint, AnEmptyCaptionShowsTheMarkAloneCentredAsATenPixelBlock
         return rows;
     };
     // Flat: left end (17 - 10) div 2 + 3 = 6, top row 17 div 2 - 1 = 7, unselected colour.
-    EXPECT_EQ(markRows(painted(look), 'n'), (std::vector<std::string>{
-        "7:......nnnnnnn....", "8:.......nnnnn.....", "9:........nnn......", "10:.........n......."}));
+    EXPECT_EQ(markRows(painted(look), 'n'), (std::vector<std::string>{"7:......nnnnnnn....", "8:.......nnnnn.....",
+                                                                      "9:........nnn......", "10:.........n......."}));
     look.mouseInside = true;
-    EXPECT_EQ(markRows(painted(look), 'r'), (std::vector<std::string>{
-        "7:......rrrrrrr....", "8:.......rrrrr.....", "9:........rrr......", "10:.........r......."}))
+    EXPECT_EQ(markRows(painted(look), 'r'), (std::vector<std::string>{"7:......rrrrrrr....", "8:.......rrrrr.....",
+                                                                      "9:........rrr......", "10:.........r......."}))
         << "hot: the font's colour";
     look.pressed = true;
-    EXPECT_EQ(markRows(painted(look), 'r'), (std::vector<std::string>{
-        "8:.......rrrrrrr...", "9:........rrrrr....", "10:.........rrr.....", "11:..........r......"}))
+    EXPECT_EQ(markRows(painted(look), 'r'), (std::vector<std::string>{"8:.......rrrrrrr...", "9:........rrrrr....",
+                                                                      "10:.........rrr.....", "11:..........r......"}))
         << "pressed: one pixel right and down";
     look.hasDropDownMenu = false;
     EXPECT_TRUE(markRows(painted(look), 'r').empty()) << "no menu, no mark";
@@ -228,7 +229,8 @@ TEST(ExplorerButtonPaint, ADisabledButtonShowsTheReliefWithoutMark)
     look.options = boShowBevel | boPopupMark;
     // With the mark's 10 pixels bx = (15 - 13) div 2 = 1; by = (8 - 2) div 2 = 3.
     const std::string blank = "...............\n";
-    EXPECT_EQ(painted(look), blank + blank + blank + "..S............\n.SSS...........\n..HHH..........\n" + blank + blank);
+    EXPECT_EQ(painted(look),
+              blank + blank + blank + "..S............\n.SSS...........\n..HHH..........\n" + blank + blank);
     auto disabled = fromRows({"rr"}, {{'r', clRed}});
     disabled->Canvas().SetPixel(0, 0, clBlue);
     look.disabledBitmap = disabled.get();
@@ -315,8 +317,8 @@ TEST_P(GreyImage, ThresholdsSplitTheChannelSums)
 {
     const ShadeCase& c = GetParam();
     const std::vector<std::pair<int, TColor>> cases = {
-        {765, clWhite},        {c.white + 1, clWhite},   {c.white, kLight},   {c.highlight + 1, kLight},
-        {c.highlight, kDark},  {c.shadow + 1, kDark},    {c.shadow, clBlack}, {0, clBlack}};
+        {765, clWhite},       {c.white + 1, clWhite}, {c.white, kLight},   {c.highlight + 1, kLight},
+        {c.highlight, kDark}, {c.shadow + 1, kDark},  {c.shadow, clBlack}, {0, clBlack}};
     TBitmap source(static_cast<int>(cases.size()) + 2, 1);
     TCanvas& s = source.Canvas();
     const TColor transparent = RGB(1, 2, 3);
@@ -334,11 +336,11 @@ TEST_P(GreyImage, ThresholdsSplitTheChannelSums)
     EXPECT_TRUE(source.IsDormant() && grey.IsDormant());
 }
 
-INSTANTIATE_TEST_SUITE_P(ShadingTypes, GreyImage, testing::Values(
-    ShadeCase{"Light", TExplorerButtonShadingType::stLight, 205, 127, 68},
-    ShadeCase{"Medium", TExplorerButtonShadingType::stMedium, 553, 231, 57},
-    ShadeCase{"Dark", TExplorerButtonShadingType::stDark, 335, 274, 175}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(ShadingTypes, GreyImage,
+                         testing::Values(ShadeCase{"Light", TExplorerButtonShadingType::stLight, 205, 127, 68},
+                                         ShadeCase{"Medium", TExplorerButtonShadingType::stMedium, 553, 231, 57},
+                                         ShadeCase{"Dark", TExplorerButtonShadingType::stDark, 335, 274, 175}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(ExplorerButtonPaint, ALongCaptionIsCutToWidthLessFourAndEndsInAnEllipsis)
 {

@@ -321,8 +321,8 @@ TEST_F(ExplorerButtonBehaviour, AReleaseIsHitTestedWhereItHappenedNotWhereTheCur
     // the cursor's, is elsewhere.
     QWidget* window = form->Widget();
     const QPointF over(centre.x, centre.y), elsewhere(kAway.x, kAway.y);
-    QMouseEvent release(QEvent::MouseButtonRelease, over, window->mapToGlobal(elsewhere), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, over, window->mapToGlobal(elsewhere), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
     QApplication::sendEvent(window, &release);
     EXPECT_EQ(take(), (Log{"enter b", "click b"}));
     EXPECT_TRUE(button->MouseInside());

@@ -93,7 +93,8 @@ TEST(FixedPalettes, GreysDoNotCollapseAndTheCubeHasNoFlags)
     ASSERT_EQ(gray4->Count(), 4);
     const int levels[] = {0, 128, 192, 255};
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(gray4->Entry(i), (TPaletteEntry{uint8_t(levels[i]), uint8_t(levels[i]), uint8_t(levels[i]), pcNoCollapse}));
+        EXPECT_EQ(gray4->Entry(i),
+                  (TPaletteEntry{uint8_t(levels[i]), uint8_t(levels[i]), uint8_t(levels[i]), pcNoCollapse}));
     EXPECT_EQ(BlackWhitePalette()->Entry(1), (TPaletteEntry{255, 255, 255, pcNoCollapse}));
     EXPECT_EQ(Gray256Palette()->Entry(77), (TPaletteEntry{77, 77, 77, pcNoCollapse}));
     EXPECT_EQ(NetscapePalette()->Entry(36 * 1 + 6 * 2 + 3), (TPaletteEntry{51, 102, 153, 0}));

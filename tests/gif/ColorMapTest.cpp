@@ -36,7 +36,8 @@ TEST(ColorMap, GrowsByBlocksUpToTheFullTable)
 {
     TGIFImage image;
     TGIFColorMap& map = image.Header().ColorMap();
-    const std::vector<std::pair<int, int>> countToCapacity{{1, 16}, {16, 16}, {17, 32}, {33, 64}, {200, 224}, {256, 256}};
+    const std::vector<std::pair<int, int>> countToCapacity{{1, 16},  {16, 16},   {17, 32},
+                                                           {33, 64}, {200, 224}, {256, 256}};
     int added = 0;
     for (auto [count, capacity] : countToCapacity) {
         while (added < count)

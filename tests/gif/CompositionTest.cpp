@@ -17,7 +17,6 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
-
 namespace {
 
 using Screen = std::vector<TColor>; // row by row, 0x00BBGGRR
@@ -67,7 +66,8 @@ std::unique_ptr<Reference> compose(const std::vector<uint8_t>& bytes, bool honou
                 const int index = image.RasterBits[size_t(y) * size_t(d.Width) + size_t(x)];
                 if (sx >= w || sy >= h || (honourTransparency && index == control.TransparentColor))
                     continue;
-                screen[size_t(sy) * size_t(w) + size_t(sx)] = size_t(index) < colors.size() ? colors[size_t(index)] : clBlack;
+                screen[size_t(sy) * size_t(w) + size_t(sx)] =
+                    size_t(index) < colors.size() ? colors[size_t(index)] : clBlack;
             }
         result->frames.push_back(screen);
         if (disposal == 2) {
@@ -122,7 +122,7 @@ std::vector<uint8_t> bytesOf(const ImageSpec& spec)
     return saveGif(*buildImage(spec));
 }
 
-const std::vector<TColor> kColours = {RGB(250, 240, 230), RGB(200, 0, 0), RGB(0, 160, 0), RGB(0, 0, 220),
+const std::vector<TColor> kColours = {RGB(250, 240, 230), RGB(200, 0, 0),   RGB(0, 160, 0),   RGB(0, 0, 220),
                                       RGB(90, 90, 90),    RGB(255, 255, 0), RGB(0, 255, 255), RGB(40, 20, 10)};
 
 FrameSpec disposed(FrameSpec f, int disposal, int transparent = -1)
@@ -246,9 +246,9 @@ int playAgainstReference(const std::vector<uint8_t>& bytes, TGIFDrawFlags flags,
         check(painter);
     int k = 0;
     painter.OnFramePainted = [&](TObject*) {
-        EXPECT_EQ(difference(canvas, reference->frames[size_t(k)], reference->width, reference->height, area.left,
-                             area.top),
-                  "")
+        EXPECT_EQ(
+            difference(canvas, reference->frames[size_t(k)], reference->width, reference->height, area.left, area.top),
+            "")
             << "frame " << k;
         ++k;
     };
@@ -258,8 +258,13 @@ int playAgainstReference(const std::vector<uint8_t>& bytes, TGIFDrawFlags flags,
 
 TEST(Composition, RestoringToBackgroundWithoutTransparencyFillsTheBackgroundColour)
 {
-    ImageSpec spec{8, 6, kColours, {disposed(patterned(1, 1, 6, 4, 0), 2, 2), disposed(patterned(0, 0, 4, 4, 4), 2, 5),
-                                    disposed(patterned(3, 2, 5, 4, 1), 1)}, -1, 7};
+    ImageSpec spec{8,
+                   6,
+                   kColours,
+                   {disposed(patterned(1, 1, 6, 4, 0), 2, 2), disposed(patterned(0, 0, 4, 4, 4), 2, 5),
+                    disposed(patterned(3, 2, 5, 4, 1), 1)},
+                   -1,
+                   7};
     const int painted = playAgainstReference(bytesOf(spec), 0, 8, 6, Rect(0, 0, 8, 6), kColours[7], [](TGIFPainter& p) {
         EXPECT_NE(p.FrameBuffer(), nullptr);
         EXPECT_EQ(p.BackgroundSave(), nullptr);
@@ -269,8 +274,11 @@ TEST(Composition, RestoringToBackgroundWithoutTransparencyFillsTheBackgroundColo
 
 TEST(Composition, APainterAwayFromTheCanvasOriginRestoresInItsOwnArea)
 {
-    ImageSpec spec{8, 6, kColours, {disposed(patterned(0, 0, 8, 6, 0), 1), disposed(patterned(1, 1, 4, 4, 4), 2, 4),
-                                    disposed(patterned(3, 2, 4, 3, 1), 1)}};
+    ImageSpec spec{8,
+                   6,
+                   kColours,
+                   {disposed(patterned(0, 0, 8, 6, 0), 1), disposed(patterned(1, 1, 4, 4, 4), 2, 4),
+                    disposed(patterned(3, 2, 4, 3, 1), 1)}};
     for (const TGIFDrawFlags flags : {TGIFDrawFlags(dfTransparent), TGIFDrawFlags(0)})
         EXPECT_EQ(playAgainstReference(bytesOf(spec), flags, 20, 16, Rect(5, 7, 13, 13), kColours[0]), 3);
 }

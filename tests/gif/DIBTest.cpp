@@ -38,20 +38,27 @@ TEST_P(BitmapPixelFormatTest, ReportsTheBitmapsOwnFormat)
     EXPECT_EQ(BitmapPixelFormat(bitmap), GetParam().format);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, BitmapPixelFormatTest,
-    testing::Values(FormatCase{"device", [](TBitmap&) {}, pfDevice},
-                    FormatCase{"monochrome", [](TBitmap& b) { b.SetMonochrome(true); }, pf1bit},
-                    FormatCase{"indexed1", [](TBitmap& b) { b.SetPixelFormat(pf1bit); }, pf1bit},
-                    FormatCase{"indexed4", [](TBitmap& b) { b.SetPixelFormat(pf4bit); }, pf4bit},
-                    FormatCase{"indexed8", [](TBitmap& b) { b.SetPixelFormat(pf8bit); }, pf8bit},
-                    FormatCase{"rgb555", [](TBitmap& b) { b.SetPixelFormat(pf15bit); }, pf15bit},
-                    FormatCase{"rgb565", [](TBitmap& b) { b.SetPixelFormat(pf16bit); }, pf16bit},
-                    FormatCase{"custom16", [](TBitmap& b) { b.SetBitFields(16, {0x0F00, 0x00F0, 0x000F}); }, pfCustom},
-                    FormatCase{"rgb24", [](TBitmap& b) { b.SetPixelFormat(pf24bit); }, pf24bit},
-                    FormatCase{"rgb32", [](TBitmap& b) { b.SetPixelFormat(pf32bit); }, pf32bit},
-                    FormatCase{"custom32", [](TBitmap& b) { b.SetBitFields(32, {0xFF, 0xFF00, 0xFF0000}); }, pfCustom}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, BitmapPixelFormatTest,
+                         testing::Values(FormatCase{"device", [](TBitmap&) {}, pfDevice},
+                                         FormatCase{"monochrome", [](TBitmap& b) { b.SetMonochrome(true); }, pf1bit},
+                                         FormatCase{"indexed1", [](TBitmap& b) { b.SetPixelFormat(pf1bit); }, pf1bit},
+                                         FormatCase{"indexed4", [](TBitmap& b) { b.SetPixelFormat(pf4bit); }, pf4bit},
+                                         FormatCase{"indexed8", [](TBitmap& b) { b.SetPixelFormat(pf8bit); }, pf8bit},
+                                         FormatCase{"rgb555", [](TBitmap& b) { b.SetPixelFormat(pf15bit); }, pf15bit},
+                                         FormatCase{"rgb565", [](TBitmap& b) { b.SetPixelFormat(pf16bit); }, pf16bit},
+                                         FormatCase{"custom16",
+                                                    [](TBitmap& b) {
+                                                        b.SetBitFields(16, {0x0F00, 0x00F0, 0x000F});
+                                                    },
+                                                    pfCustom},
+                                         FormatCase{"rgb24", [](TBitmap& b) { b.SetPixelFormat(pf24bit); }, pf24bit},
+                                         FormatCase{"rgb32", [](TBitmap& b) { b.SetPixelFormat(pf32bit); }, pf32bit},
+                                         FormatCase{"custom32",
+                                                    [](TBitmap& b) {
+                                                        b.SetBitFields(32, {0xFF, 0xFF00, 0xFF0000});
+                                                    },
+                                                    pfCustom}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(DIBHelpers, EmptyBitmapsAndUnknownFormatsAreRefused)
 {
@@ -137,7 +144,8 @@ TEST(DIBWriter, RefusesOtherFormatsAndEmptySizes)
     EXPECT_EQ(messageOf<GIFException>([&] { TDIBWriter(target, pf4bit, 2, 2, nullptr); }), "Unsupported PixelFormat");
     EXPECT_EQ(messageOf<GIFException>([&] { TDIBWriter(target, pf8bit, 0, 2, nullptr); }), "Invalid image dimensions");
     EXPECT_EQ(messageOf<GIFException>([&] { TDIBWriter(target, pf24bit, 2, 0, nullptr); }), "Invalid image dimensions");
-    EXPECT_EQ(messageOf<GIFException>([&] { TDIBWriter(target, pf24bit, -2, 2, nullptr); }), "Invalid image dimensions");
+    EXPECT_EQ(messageOf<GIFException>([&] { TDIBWriter(target, pf24bit, -2, 2, nullptr); }),
+              "Invalid image dimensions");
 }
 
 TEST(DIBWriter, ColourTableHasAllEntriesUsedAndThePalettesImportant)

@@ -50,9 +50,18 @@ private:
 const Rgb Black{0, 0, 0};
 const Rgb White{255, 255, 255};
 
-ScriptedLookup blackLookup() { return ScriptedLookup([](const Rgb&) { return Black; }); }
-ScriptedLookup whiteLookup() { return ScriptedLookup([](const Rgb&) { return White; }); }
-ScriptedLookup exactLookup() { return ScriptedLookup([](const Rgb& c) { return c; }); }
+ScriptedLookup blackLookup()
+{
+    return ScriptedLookup([](const Rgb&) { return Black; });
+}
+ScriptedLookup whiteLookup()
+{
+    return ScriptedLookup([](const Rgb&) { return White; });
+}
+ScriptedLookup exactLookup()
+{
+    return ScriptedLookup([](const Rgb& c) { return c; });
+}
 
 // Maps one row in the engine's order with the given reds (green and blue as given, 0 by
 // default), then ends it; returns the columns in the order they were mapped.
@@ -125,7 +134,7 @@ TEST(DitherEngine, NearestDiffusesNothing)
 TEST(DitherEngine, FactoryKnowsTheEightMethodsOnly)
 {
     ScriptedLookup lookup = blackLookup();
-    const char* names[] = {"TDitherEngine",    "TFloydSteinbergDitherer", "TStuckiDitherer", "TSierraDitherer",
+    const char* names[] = {"TDitherEngine",   "TFloydSteinbergDitherer", "TStuckiDitherer", "TSierraDitherer",
                            "TJaJuNiDitherer", "TSteveArcheDitherer",     "TBurkesDitherer"};
     for (TDitherMethod method : AllMethods)
         EXPECT_EQ(CreateDitherEngine(method, 4, lookup)->ClassName(), names[method]);
@@ -215,16 +224,15 @@ TEST_P(FloydSteinbergRounding, NegativeSumsTruncateTowardZero)
     EXPECT_EQ(lookup.askedReds(), GetParam().asked);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sums, FloydSteinbergRounding,
-    testing::Values(
-        // Carry -7 reaches column 1: (-7 + 8) / 16 = 0.
-        RoundingCase{"minus7", {254, 255}, {254, 255, 255, 255}},
-        // Column 0 of row 1 reads -4 + 5 x -1 = -9: (-9 + 8) / 16 = 0, not -1.
-        RoundingCase{"minus9", {251, 255}, {251, 254, 255, 255}},
-        // -5 + 5 x -4 = -25: (-25 + 8) / 16 = -1, not -2.
-        RoundingCase{"minus25", {250, 252}, {250, 251, 255, 254}}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sums, FloydSteinbergRounding,
+                         testing::Values(
+                             // Carry -7 reaches column 1: (-7 + 8) / 16 = 0.
+                             RoundingCase{"minus7", {254, 255}, {254, 255, 255, 255}},
+                             // Column 0 of row 1 reads -4 + 5 x -1 = -9: (-9 + 8) / 16 = 0, not -1.
+                             RoundingCase{"minus9", {251, 255}, {251, 254, 255, 255}},
+                             // -5 + 5 x -4 = -25: (-25 + 8) / 16 = -1, not -2.
+                             RoundingCase{"minus25", {250, 252}, {250, 251, 255, 254}}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(FloydSteinberg, CorrectedValuesAreClampedAndTheErrorTakenFromThem)
 {
@@ -287,8 +295,8 @@ TEST_P(KernelFirstRow, OneErrorSpreadsByTheTapsIntoPadding)
     // Columns 2 to 4 read what column 1 sent them, then deliver exactly.
     const auto& current = GetParam().rows[0];
     const int d = kernel.Divisor(), p = kernel.Padding();
-    EXPECT_EQ(lookup.askedReds(), (std::vector<int>{0, 10, (current[size_t(p + 2)] + d / 2) / d,
-                                                    (current[size_t(p + 3)] + d / 2) / d, 0}));
+    EXPECT_EQ(lookup.askedReds(),
+              (std::vector<int>{0, 10, (current[size_t(p + 2)] + d / 2) / d, (current[size_t(p + 3)] + d / 2) / d, 0}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -322,7 +330,8 @@ TEST(KernelDitherer, EndRowRotatesTheRowsAndTurnsTheCursor)
     lookup.script.clear();
     lookup.asked.clear();
     mapRow(engine, {0, 0, 0, 0, 0});
-    EXPECT_EQ(lookup.askedReds(), (std::vector<int>{0, (20 + 21) / 42, (40 + 21) / 42, (80 + 21) / 42, (40 + 21) / 42}));
+    EXPECT_EQ(lookup.askedReds(),
+              (std::vector<int>{0, (20 + 21) / 42, (40 + 21) / 42, (80 + 21) / 42, (40 + 21) / 42}));
 }
 
 TEST(KernelDitherer, RowsRunRightToLeftSpreadAheadToTheLeft)

@@ -16,8 +16,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes encode(TCompressionMethod method, int bits, int width, int height, const Bytes& pixels,
-             bool interlaced = false, int colors = -1)
+Bytes encode(TCompressionMethod method, int bits, int width, int height, const Bytes& pixels, bool interlaced = false,
+             int colors = -1)
 {
     TMemoryStream stream;
     MakeEncoder(method)->Compress(stream, bits, width, height, interlaced, pixels.empty() ? nullptr : pixels.data(),
@@ -196,8 +196,8 @@ TEST(LzwEncoder, WritesTheSameCodesAsAPlainTableWalk)
         for (int start : {0, 4, 2, 1})
             for (int row = start; row < height; row += start == 0 ? 8 : start * 2)
                 sent.insert(sent.end(), pixels.begin() + row * width, pixels.begin() + (row + 1) * width);
-        EXPECT_TRUE(encode(cmLZW, 2, width, height, pixels, true) == referenceLzw(2, sent)) << "interlaced, runs "
-                                                                                             << maxRun;
+        EXPECT_TRUE(encode(cmLZW, 2, width, height, pixels, true) == referenceLzw(2, sent))
+            << "interlaced, runs " << maxRun;
     }
     // Flat stretches broken by single pixels, as in mostly transparent frames.
     Bytes pixels(200000, 7);
@@ -261,8 +261,8 @@ TEST(GIFWriter, RefusesEverythingButWriting)
     TMemoryStream target;
     TGIFStream sink(target);
     char byte = 0;
-    for (auto operation : {+[](TStream& s, char* b) { s.Read(b, 1); }, +[](TStream& s, char* b) { s.Write(b, 1); },
-                           +[](TStream& s, char*) { s.Seek(0, TSeekOrigin::soBeginning); }}) {
+    for (auto operation : {+[](TStream&s, char*b) { s.Read(b, 1); }, +[](TStream&s, char*b) { s.Write(b, 1); },
+                           +[](TStream&s, char*) { s.Seek(0, TSeekOrigin::soBeginning); }}) {
         try {
             operation(sink, &byte);
             ADD_FAILURE() << "no exception";

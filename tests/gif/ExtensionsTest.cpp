@@ -18,7 +18,11 @@ const Bytes onePixel = LzwCodes(2).add({4, 1, 5}).imageData();
 // A 1 x 1 GIF whose frame is preceded by the given extension bytes.
 Bytes withExtension(const Bytes& extension)
 {
-    return ByteBuilder(gifHeader(1, 1, 2)).raw(extension).raw(imageDescriptor(0, 0, 1, 1).bytes()).raw(onePixel).u8(0x3B);
+    return ByteBuilder(gifHeader(1, 1, 2))
+        .raw(extension)
+        .raw(imageDescriptor(0, 0, 1, 1).bytes())
+        .raw(onePixel)
+        .u8(0x3B);
 }
 
 struct ExtensionCase {
@@ -58,8 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExtensionCase{"animexts", block({0x21, 0xFF, 11}, "ANIMEXTS1.0", {3, 1, 2, 0, 0}),
                       block({0x21, 0xFF, 11}, "ANIMEXTS1.0", {3, 1, 2, 0, 0}), "TGIFAppExtNSLoop"},
         ExtensionCase{"unknown_application", block({0x21, 0xFF, 11}, "XMP DataXMP", {3, 'a', 'b', 'c', 1, 0, 0}),
-                      block({0x21, 0xFF, 11}, "XMP DataXMP", {3, 'a', 'b', 'c', 1, 0, 0}),
-                      "TGIFUnknownAppExtension"},
+                      block({0x21, 0xFF, 11}, "XMP DataXMP", {3, 'a', 'b', 'c', 1, 0, 0}), "TGIFUnknownAppExtension"},
         ExtensionCase{"block_size_10", block({0x21, 0xFF, 10}, "ABCDEFGHIJ", {1, 'z', 0}),
                       block({0x21, 0xFF, 11}, "ABCDEFGHIJ", {0, 1, 'z', 0}), "TGIFUnknownAppExtension"},
         ExtensionCase{"block_size_13", block({0x21, 0xFF, 13}, "ABCDEFGHIJKLM", {1, 'z', 0}),
@@ -68,15 +71,18 @@ INSTANTIATE_TEST_SUITE_P(
                       block({0x21, 0xFF, 11}, "NETSCAPE2.0", {3, 1, 4, 0, 0}), "TGIFAppExtNSLoop"},
         ExtensionCase{"comment", block({0x21, 0xFE, 3}, "abc", {2, 'd', 'e', 0}),
                       block({0x21, 0xFE, 3}, "abc", {2, 'd', 'e', 0}), "TGIFCommentExtension"},
-        ExtensionCase{"comment_cut_at_zero", {0x21, 0xFE, 3, 'a', 0, 'c', 0}, {0x21, 0xFE, 1, 'a', 0},
-                      "TGIFCommentExtension"},
-        ExtensionCase{"graphic_control", {0x21, 0xF9, 4, 0x05, 10, 0, 1, 0}, {0x21, 0xF9, 4, 0x05, 10, 0, 1, 0},
+        ExtensionCase{
+            "comment_cut_at_zero", {0x21, 0xFE, 3, 'a', 0, 'c', 0}, {0x21, 0xFE, 1, 'a', 0}, "TGIFCommentExtension"},
+        ExtensionCase{"graphic_control",
+                      {0x21, 0xF9, 4, 0x05, 10, 0, 1, 0},
+                      {0x21, 0xF9, 4, 0x05, 10, 0, 1, 0},
                       "TGIFGraphicControlExtension"},
-        ExtensionCase{"graphic_control_block_size_5", {0x21, 0xF9, 5, 0x08, 1, 2, 3, 7},
-                      {0x21, 0xF9, 5, 0x08, 1, 2, 3, 7}, "TGIFGraphicControlExtension"},
+        ExtensionCase{"graphic_control_block_size_5",
+                      {0x21, 0xF9, 5, 0x08, 1, 2, 3, 7},
+                      {0x21, 0xF9, 5, 0x08, 1, 2, 3, 7},
+                      "TGIFGraphicControlExtension"},
         ExtensionCase{"plain_text", block({0x21, 0x01, 12, 1, 0, 2, 0, 8, 0, 4, 0, 8, 4, 1, 0, 3}, "abc", {0}),
-                      block({0x21, 0x01, 12, 1, 0, 2, 0, 8, 0, 4, 0, 8, 4, 1, 0, 3}, "abc", {0}),
-                      "TGIFTextExtension"}),
+                      block({0x21, 0x01, 12, 1, 0, 2, 0, 8, 0, 4, 0, 8, 4, 1, 0, 3}, "abc", {0}), "TGIFTextExtension"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 struct FailureCase {

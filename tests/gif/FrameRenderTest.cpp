@@ -1,6 +1,6 @@
+#include "tests/gif/ColourTestUtil.h"
 #include "tests/gif/GifTestUtil.h"
 #include "tests/gif/ImageBuilder.h"
-#include "tests/gif/ColourTestUtil.h"
 
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Canvas.h"
@@ -184,8 +184,10 @@ TEST(FrameRendering, ScaledBoundsRoundToTheNearestPixel)
 TEST(FrameRendering, AScreenWithoutAreaDrawsNothingAndScalesToNothing)
 {
     // Nothing ties a frame to the logical screen on reading.
-    const std::vector<uint8_t> gif =
-        ByteBuilder(gifHeader(0, 0, 2)).raw(imageDescriptor(0, 0, 2, 2).bytes()).raw(LzwCodes(2).add({4, 1, 1, 1, 1, 5}).imageData()).u8(0x3B);
+    const std::vector<uint8_t> gif = ByteBuilder(gifHeader(0, 0, 2))
+                                         .raw(imageDescriptor(0, 0, 2, 2).bytes())
+                                         .raw(LzwCodes(2).add({4, 1, 1, 1, 1, 5}).imageData())
+                                         .u8(0x3B);
     Loaded loaded = loadGif(gif);
     ASSERT_EQ(loaded.error, "");
     ASSERT_EQ(loaded->Width(), 0);
@@ -305,7 +307,8 @@ TEST(FrameRendering, AnImageWithoutColourTablesRendersBlackWhileItsPalettesStill
             frameOf(*image).DiscardBitmap();
             EXPECT_EQ(messageOf<GIFException>([&] { frameOf(*image).FramePalette(); }),
                       "No global or local color table defined");
-            EXPECT_EQ(messageOf<GIFException>([&] { image->QueryPalette(); }), "No global or local color table defined");
+            EXPECT_EQ(messageOf<GIFException>([&] { image->QueryPalette(); }),
+                      "No global or local color table defined");
             EXPECT_EQ(frameOf(*image).DrawingPalette(), nullptr);
         }
     }
@@ -386,8 +389,9 @@ TEST(FrameRendering, ReportsStartEveryThirtySecondRowAndEnd)
     };
     frameOf(*image).RenderedBitmap();
     using S = TProgressStage;
-    EXPECT_EQ(reports, (std::vector<std::pair<S, int>>{
-                           {S::psStarting, 0}, {S::psRunning, 0}, {S::psRunning, 46}, {S::psRunning, 91}, {S::psEnding, 100}}));
+    EXPECT_EQ(reports,
+              (std::vector<std::pair<S, int>>{
+                  {S::psStarting, 0}, {S::psRunning, 0}, {S::psRunning, 46}, {S::psRunning, 91}, {S::psEnding, 100}}));
 }
 
 TEST(FrameRendering, AFailedRenderingKeepsTheMaskDueAndAsksForNoRepaint)
@@ -399,7 +403,8 @@ TEST(FrameRendering, AFailedRenderingKeepsTheMaskDueAndAsksForNoRepaint)
     int changes = 0;
     image->OnChange = [&](TObject*) { ++changes; };
     int endedAt = -1;
-    image->OnProgressStep = [&](TObject*, TProgressStage stage, uint8_t percent, bool, const TRect&, const std::string&) {
+    image->OnProgressStep = [&](TObject*, TProgressStage stage, uint8_t percent, bool, const TRect&,
+                                const std::string&) {
         if (stage == TProgressStage::psRunning)
             throw EOutOfMemory();
         if (stage == TProgressStage::psEnding)

@@ -5,10 +5,10 @@
 #include "tests/gif/ImageBuilder.h"
 
 #include "framework/core/Stream.h"
-#include "framework/graphics/GraphicsObjects.h"
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Canvas.h"
 #include "framework/graphics/Clipboard.h"
+#include "framework/graphics/GraphicsObjects.h"
 #include "framework/graphics/Palette.h"
 #include "framework/graphics/Picture.h"
 #include "gif/GIFException.h"
@@ -45,7 +45,8 @@ TEST(GIFGraphic, IsRegisteredForFilesStoredPicturesAndTheClipboard)
     EXPECT_EQ(TPicture::FindClassByName("TGIFImage"), &TGIFImage::StaticClass());
     bool described = false;
     for (const TFileFormat& format : TPicture::FileFormats())
-        described = described || (format.graphicClass == &TGIFImage::StaticClass() && format.description == "GIF Image");
+        described =
+            described || (format.graphicClass == &TGIFImage::StaticClass() && format.description == "GIF Image");
     EXPECT_TRUE(described);
     EXPECT_EQ(GIFClipboardFormat(), RegisterClipboardFormat("GIF Image"));
     EXPECT_TRUE(TPicture::SupportsClipboardFormat(GIFClipboardFormat()));
@@ -214,8 +215,8 @@ TEST(GIFCopy, CopiesTheScreenFramesAndDrawingSettingsOnly)
     copy.CopyFrom(source.get());
 
     using S = TProgressStage;
-    EXPECT_EQ(reports, (std::vector<std::pair<S, int>>{{S::psStarting, 0}, {S::psRunning, 50}, {S::psRunning, 100},
-                                                        {S::psEnding, 100}}));
+    EXPECT_EQ(reports, (std::vector<std::pair<S, int>>{
+                           {S::psStarting, 0}, {S::psRunning, 50}, {S::psRunning, 100}, {S::psEnding, 100}}));
     ASSERT_EQ(copy.Images().Count(), 2);
     EXPECT_EQ(copy.Width(), 6);
     EXPECT_EQ(copy.Images().Items(1).BoundsRect(), Rect(2, 1, 4, 3));

@@ -16,8 +16,7 @@
 
 // The sanitizer runtimes tell an installed hook of every allocation; a plain build has none.
 extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*, size_t),
-                                                         void (*onFree)(const volatile void*))
-    __attribute__((weak));
+                                                         void (*onFree)(const volatile void*)) __attribute__((weak));
 
 namespace {
 
@@ -31,8 +30,7 @@ void noteAllocation(const volatile void*, size_t size)
     if (!g_watching)
         return;
     size_t largest = g_largest;
-    while (size > largest && !g_largest.compare_exchange_weak(largest, size)) {
-    }
+    while (size > largest && !g_largest.compare_exchange_weak(largest, size)) {}
 }
 
 void noteFree(const volatile void*) {}
@@ -84,7 +82,8 @@ TEST(GIFImage, LoadsAPlainPictureAndSavesItAsVersion87a)
 
     const Bytes saved = saveGif(*loaded.image);
     EXPECT_EQ(std::string(saved.begin(), saved.begin() + 6), "GIF87a");
-    EXPECT_EQ(Bytes(saved.begin(), saved.begin() + 13 + 768), Bytes(gif.bytes().begin(), gif.bytes().begin() + 13 + 768));
+    EXPECT_EQ(Bytes(saved.begin(), saved.begin() + 13 + 768),
+              Bytes(gif.bytes().begin(), gif.bytes().begin() + 13 + 768));
     Loaded again = loadGif(saved);
     EXPECT_EQ(pixelsOf(*again.image, 0), pixelsOf(*loaded.image, 0));
 
@@ -124,16 +123,25 @@ TEST_P(DamagedStream, LoadsWhatItCan)
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, DamagedStream,
-    testing::Values(
-        ToleranceCase{"zero_bytes_between_frames", ByteBuilder(gifHeader(1, 1, 2)).raw(frame()).repeat(0, 5).raw(frame()).u8(0x3B),
-                      {}, 2},
-        ToleranceCase{"unknown_block_type", ByteBuilder(gifHeader(1, 1, 2)).raw(frame()).u8('x').raw(frame()).u8(0x3B),
-                      {"Unknown GIF block type", "Invalid Image trailer"}, 1},
-        ToleranceCase{"no_trailer", ByteBuilder(gifHeader(1, 1, 2)).raw(frame()), {}, 1},
-        ToleranceCase{"other_trailer", ByteBuilder(gifHeader(1, 1, 2)).raw(frame()).u8(0x21 + 1), {"Unknown GIF block type", "Invalid Image trailer"}, 1},
-        ToleranceCase{"ends_inside_data", ByteBuilder(gifHeader(1, 1, 2)).raw(imageDescriptor(0, 0, 1, 1).bytes()).raw({2, 200, 1}),
-                      {"Premature end of data"}, 1},
-        ToleranceCase{"no_frames", ByteBuilder(gifHeader(1, 1, 2)).u8(0x3B), {}, 0}),
+    testing::Values(ToleranceCase{"zero_bytes_between_frames",
+                                  ByteBuilder(gifHeader(1, 1, 2)).raw(frame()).repeat(0, 5).raw(frame()).u8(0x3B),
+                                  {},
+                                  2},
+                    ToleranceCase{"unknown_block_type",
+                                  ByteBuilder(gifHeader(1, 1, 2)).raw(frame()).u8('x').raw(frame()).u8(0x3B),
+                                  {"Unknown GIF block type", "Invalid Image trailer"},
+                                  1},
+                    ToleranceCase{"no_trailer", ByteBuilder(gifHeader(1, 1, 2)).raw(frame()), {}, 1},
+                    ToleranceCase{"other_trailer",
+                                  ByteBuilder(gifHeader(1, 1, 2)).raw(frame()).u8(0x21 + 1),
+                                  {"Unknown GIF block type", "Invalid Image trailer"},
+                                  1},
+                    ToleranceCase{
+                        "ends_inside_data",
+                        ByteBuilder(gifHeader(1, 1, 2)).raw(imageDescriptor(0, 0, 1, 1).bytes()).raw({2, 200, 1}),
+                        {"Premature end of data"},
+                        1},
+                    ToleranceCase{"no_frames", ByteBuilder(gifHeader(1, 1, 2)).u8(0x3B), {}, 0}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(GIFImage, FailedLoadReturnsTheStreamAndKeepsCompleteFrames)
@@ -168,11 +176,11 @@ TEST(GIFImage, ReportsProgressWhileLoadingAndSaving)
     image.LoadFromStream(stream);
     // Frames end at bytes 34 and 49 of 50.
     EXPECT_EQ(reports, (std::vector<std::string>{"image 0 0 Loading...", "list 1 68 Loading...", "list 1 98 Loading...",
-                                                  "image 2 100 redraw Loading..."}));
+                                                 "image 2 100 redraw Loading..."}));
     reports.clear();
     saveGif(image);
     EXPECT_EQ(reports, (std::vector<std::string>{"image 0 0 Saving...", "list 1 50 Saving...", "list 1 100 Saving...",
-                                                  "image 2 100 redraw Saving..."}));
+                                                 "image 2 100 redraw Saving..."}));
 }
 
 TEST(GIFImage, HandlerThatThrowsFailsTheLoad)
@@ -222,8 +230,11 @@ TEST(GIFImage, HugeDeclaredFrameFailsFastWithoutMemory)
 
     // A smaller budget: the frames that fit stay, the load fails on the next.
     const Bytes frames = ByteBuilder(gifHeader(4, 4, 2))
-                             .raw(imageDescriptor(0, 0, 4, 4).bytes()).raw(onePixel)
-                             .raw(imageDescriptor(0, 0, 4, 4).bytes()).raw(onePixel).u8(0x3B);
+                             .raw(imageDescriptor(0, 0, 4, 4).bytes())
+                             .raw(onePixel)
+                             .raw(imageDescriptor(0, 0, 4, 4).bytes())
+                             .raw(onePixel)
+                             .u8(0x3B);
     TGIFImage image;
     image.SetMaxPixelBytes(20);
     TReadOnlyMemoryStream stream(frames.data(), frames.size());
@@ -250,7 +261,8 @@ TEST(GIFImage, FailedSaveLeavesTheOldFile)
 
 TEST(GIFImage, LogicalScreenCannotShrinkBelowAFrame)
 {
-    Loaded loaded = loadGif(ByteBuilder(gifHeader(5, 5, 2)).raw(imageDescriptor(1, 2, 3, 3).bytes()).raw(onePixel).u8(0x3B));
+    Loaded loaded =
+        loadGif(ByteBuilder(gifHeader(5, 5, 2)).raw(imageDescriptor(1, 2, 3, 3).bytes()).raw(onePixel).u8(0x3B));
     ASSERT_EQ(loaded.error, "");
     loaded->SetHeight(5);
     EXPECT_EQ(loaded->Height(), 5);
@@ -267,7 +279,8 @@ TEST(GIFImage, LogicalScreenCannotShrinkBelowAFrame)
 
 TEST(GIFImage, EveryTruncationOfARealFileLoadsOrFailsCleanly)
 {
-    for (const char* name : {"animated-red-blue.gif", "hippopotamus.interlaced.gif", "artificial-gif/metadata-full.gif"}) {
+    for (const char* name :
+         {"animated-red-blue.gif", "hippopotamus.interlaced.gif", "artificial-gif/metadata-full.gif"}) {
         const Bytes full = readDataFile(name);
         const int frames = loadGif(full)->Images().Count();
         for (size_t size = 0; size < full.size(); ++size) {

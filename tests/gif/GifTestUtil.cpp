@@ -71,8 +71,7 @@ std::vector<uint8_t> pixelsOf(TGIFImage& image, int frame)
 
 LzwCodes::LzwCodes(int minCodeSize)
     : m_minCodeSize(minCodeSize), m_width(minCodeSize + 1), m_nextCode((1 << minCodeSize) + 2)
-{
-}
+{}
 
 LzwCodes& LzwCodes::add(std::initializer_list<int> codes)
 {
@@ -199,8 +198,8 @@ std::unique_ptr<std::vector<GiflibFrame>> giflibDecode(const std::vector<uint8_t
         const SavedImage& image = gif->SavedImages[i];
         const GifImageDesc& d = image.ImageDesc;
         const auto* bits = image.RasterBits;
-        frames->push_back({d.Left, d.Top, d.Width, d.Height,
-                           std::vector<uint8_t>(bits, bits + size_t(d.Width) * size_t(d.Height))});
+        frames->push_back(
+            {d.Left, d.Top, d.Width, d.Height, std::vector<uint8_t>(bits, bits + size_t(d.Width) * size_t(d.Height))});
     }
     return frames;
 }

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <utility>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // An image loaded from bytes, with every warning it gave and the failure, if any.

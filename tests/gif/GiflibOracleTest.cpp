@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 class SampleFile : public testing::TestWithParam<std::string> {};
@@ -50,7 +49,8 @@ std::string blocksOf(TGIFImage& image)
     for (int i = 0; i < image.Images().Count(); ++i) {
         TGIFSubImage& frame = image.Images().Items(i);
         out += "frame " + std::to_string(frame.Left()) + "," + std::to_string(frame.Top()) + " " +
-               std::to_string(frame.Width()) + "x" + std::to_string(frame.Height()) + (frame.Interlaced() ? " i|" : "|");
+               std::to_string(frame.Width()) + "x" + std::to_string(frame.Height()) +
+               (frame.Interlaced() ? " i|" : "|");
         table(frame.ColorMap());
         for (int e = 0; e < frame.Extensions().Count(); ++e) {
             TMemoryStream bytes;
@@ -87,8 +87,7 @@ TEST_P(SampleFile, SurvivesSaveAndLoadWithItsBlocks)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(WellFormed, SampleFile,
-                         testing::ValuesIn([] {
+INSTANTIATE_TEST_SUITE_P(WellFormed, SampleFile, testing::ValuesIn([] {
                              auto files = dataFiles("");
                              auto more = dataFiles("artificial-gif");
                              files.insert(files.end(), more.begin(), more.end());

@@ -56,7 +56,11 @@ INSTANTIATE_TEST_SUITE_P(
                     SignatureCase{"any_version", header("GIFxyz"), "", 0},
                     SignatureCase{"length_word_before", header("GIF89a", {0x99, 0, 0, 0}), "", 4},
                     SignatureCase{"three_bytes_before", header("GIF89a", {1, 2, 3}), "Invalid GIF signature", 0},
-                    SignatureCase{"zero_inside", header(std::string_view("GI\0" "89a", 6)), "Invalid GIF signature", 0},
+                    SignatureCase{"zero_inside",
+                                  header(std::string_view("GI\0"
+                                                          "89a",
+                                                          6)),
+                                  "Invalid GIF signature", 0},
                     SignatureCase{"short", {'G', 'I', 'F', '8'}, "Premature end of data", 0},
                     SignatureCase{"descriptor_cut", {'G', 'I', 'F', '8', '9', 'a', 1, 0}, "Premature end of data", 0}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });

@@ -16,15 +16,15 @@ struct FrameSpec {
     int transparent = -1;        // the transparent index, or none
     int disposal = -1;           // -1 and no transparency and no delay: no graphic control block
     int delay = 0;
-    std::vector<TColor> local;   // a local colour map when not empty
+    std::vector<TColor> local; // a local colour map when not empty
 };
 
 struct ImageSpec {
     int width = 0, height = 0;
     std::vector<TColor> global;
     std::vector<FrameSpec> frames;
-    int loops = -1;      // a loop extension on frame 0 when not negative
-    int background = 0;  // the header's background colour index
+    int loops = -1;     // a loop extension on frame 0 when not negative
+    int background = 0; // the header's background colour index
 };
 
 std::unique_ptr<TGIFImage> buildImage(const ImageSpec& spec);

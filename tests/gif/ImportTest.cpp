@@ -2,11 +2,11 @@
 #include "tests/gif/ImageBuilder.h"
 
 #include "framework/core/Exception.h"
+#include "framework/core/Stream.h"
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Canvas.h"
 #include "framework/graphics/GraphicsObjects.h"
 #include "framework/graphics/Icon.h"
-#include "framework/core/Stream.h"
 #include "framework/graphics/Metafile.h"
 #include "framework/graphics/Palette.h"
 #include "framework/graphics/Picture.h"
@@ -265,8 +265,12 @@ TEST(Import, ReportsConvertingEveryThirtyTwoRows)
     auto bitmap = indexed(TPixelFormat::pf8bit, 1, 100, {clRed}, std::vector<std::vector<uint8_t>>(100, {0}));
     t.frame->CopyFrom(bitmap.get());
     using S = TProgressStage;
-    EXPECT_EQ(t.reports, (std::vector<std::pair<S, int>>{{S::psStarting, 0}, {S::psRunning, 0}, {S::psRunning, 32},
-                                                         {S::psRunning, 64}, {S::psRunning, 96}, {S::psEnding, 100}}));
+    EXPECT_EQ(t.reports, (std::vector<std::pair<S, int>>{{S::psStarting, 0},
+                                                         {S::psRunning, 0},
+                                                         {S::psRunning, 32},
+                                                         {S::psRunning, 64},
+                                                         {S::psRunning, 96},
+                                                         {S::psEnding, 100}}));
 }
 
 // Each failure leaves pixels, colours, bounds and extensions as they were.
@@ -288,7 +292,10 @@ TEST(Import, FailuresLeaveTheFrameAsItWas)
          },
          "Color table overflow"},
         {"index beyond the palette", crNone,
-         [] { return indexed(TPixelFormat::pf8bit, 2, 1, {clRed, clBlue}, {{0, 5}}); }, "Color not in color table"},
+         [] {
+             return indexed(TPixelFormat::pf8bit, 2, 1, {clRed, clBlue}, {{0, 5}});
+         },
+         "Color not in color table"},
         {"reduction to a palette nobody gave", crPalette, [] { return pattern(TPixelFormat::pf24bit); },
          "No palette given for color reduction"},
     };

@@ -152,8 +152,7 @@ TEST(LzwDecoder, DataEndingBeforeAllPixelsWarnsUnderRun)
     gif.raw(transparentControl(3)).raw(imageDescriptor(0, 0, 8, 1).bytes()).raw(data).u8(0x3B);
     Loaded loaded = loadGif(gif);
     EXPECT_EQ(loaded.error, "");
-    EXPECT_EQ(loaded.warnings,
-              std::vector<std::string>(2, "Decoder bit buffer under-run"));
+    EXPECT_EQ(loaded.warnings, std::vector<std::string>(2, "Decoder bit buffer under-run"));
     EXPECT_EQ(pixelsOf(*loaded.image, 0), (Bytes{1, 2, 0, 0, 3, 3, 3, 3}));
 }
 
@@ -197,8 +196,7 @@ TEST(LzwDecoder, MinimumCodeSizeAboveElevenFails)
 
 TEST(LzwDecoder, ValuesOfWideTablesKeepTheirLowByte)
 {
-    EXPECT_EQ(decodeOne(3, 1, LzwCodes(9).add({512, 300, 511, 258, 513}).imageData(), 256),
-              (Bytes{44, 255, 2}));
+    EXPECT_EQ(decodeOne(3, 1, LzwCodes(9).add({512, 300, 511, 258, 513}).imageData(), 256), (Bytes{44, 255, 2}));
 }
 
 class InterlacedHeight : public testing::TestWithParam<int> {};

@@ -53,11 +53,15 @@ std::vector<uint8_t> pixels(TGIFSubImage& f)
 
 TEST(Trim, CutsToTheOpaquePixels)
 {
-    auto image = buildImage({5, 4, Four, {frame(1, 0, 4, 4, {3, 3, 3, 3, //
-                                                             3, 3, 1, 3, //
-                                                             3, 0, 3, 3, //
-                                                             3, 3, 3, 3},
-                                                   3)}});
+    auto image = buildImage({5,
+                             4,
+                             Four,
+                             {frame(1, 0, 4, 4,
+                                    {3, 3, 3, 3, //
+                                     3, 3, 1, 3, //
+                                     3, 0, 3, 3, //
+                                     3, 3, 3, 3},
+                                    3)}});
     TGIFSubImage& f = image->Images().Items(0);
     f.TrimTransparentBorders();
     EXPECT_EQ(f.BoundsRect(), Rect(2, 1, 4, 3));
@@ -73,7 +77,8 @@ TEST(Trim, CutsToTheOpaquePixels)
 TEST(Merge, EqualPixelsBecomeTransparent)
 {
     // Offset frames: only the overlap counts, in each frame's own coordinates.
-    auto image = buildImage({4, 2, Four, {frame(0, 0, 3, 2, {0, 1, 2, 0, 1, 2}), frame(1, 0, 3, 2, {1, 0, 3, 1, 1, 3})}});
+    auto image =
+        buildImage({4, 2, Four, {frame(0, 0, 3, 2, {0, 1, 2, 0, 1, 2}), frame(1, 0, 3, 2, {1, 0, 3, 1, 1, 3})}});
     TGIFSubImage& second = image->Images().Items(1);
     second.MergeWithPrevious(&image->Images().Items(0));
     ASSERT_TRUE(second.Transparent());
@@ -174,7 +179,8 @@ std::vector<ImageSpec> animations()
 
 TEST(Optimize, EveryPassAloneAndTogetherKeepsTheTimeline)
 {
-    for (int options : {int(goSortColorMaps), int(goCleanup), int(goMergeFrames), int(goTrimTransparent), int(AllOptimizations)}) {
+    for (int options :
+         {int(goSortColorMaps), int(goCleanup), int(goMergeFrames), int(goTrimTransparent), int(AllOptimizations)}) {
         for (const ImageSpec& spec : animations()) {
             SCOPED_TRACE(testing::Message() << "options " << int(options) << " frames " << spec.frames.size());
             auto image = buildImage(spec);
@@ -198,8 +204,11 @@ TEST(Optimize, FullyTransparentFramesFoldIntoThePreviousDelay)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        auto image = buildImage({2, 2, Four, {frame(0, 0, 2, 2, {0, 1, 2, 0}, -1, c.previousDisposal, c.previousDelay),
-                                              frame(0, 1, 2, 1, {3, 3}, 3, 1, c.delay)}});
+        auto image = buildImage({2,
+                                 2,
+                                 Four,
+                                 {frame(0, 0, 2, 2, {0, 1, 2, 0}, -1, c.previousDisposal, c.previousDelay),
+                                  frame(0, 1, 2, 1, {3, 3}, 3, 1, c.delay)}});
         expectSameTimeline(*image, goTrimTransparent);
         ASSERT_EQ(image->Images().Count(), c.dropped ? 1 : 2);
         if (c.dropped) {
@@ -218,7 +227,8 @@ TEST(Optimize, FullyTransparentFramesFoldIntoThePreviousDelay)
     restore->Optimize(goTrimTransparent, crNone, dmNearest, 8);
     EXPECT_EQ(restore->Images().Items(1).Width(), 2);
     // Beyond the logical screen a frame widens the screen readers make: it keeps its size.
-    auto beyond = buildImage({2, 1, Four, {frame(0, 0, 2, 1, {0, 1}, -1, 1, 5), frame(0, 0, 1, 3, {1, 3, 3}, 3, 1, 5)}});
+    auto beyond =
+        buildImage({2, 1, Four, {frame(0, 0, 2, 1, {0, 1}, -1, 1, 5), frame(0, 0, 1, 3, {1, 3, 3}, 3, 1, 5)}});
     expectSameTimeline(*beyond, goTrimTransparent);
     EXPECT_EQ(beyond->Images().Items(1).Height(), 3);
 }
@@ -226,7 +236,8 @@ TEST(Optimize, FullyTransparentFramesFoldIntoThePreviousDelay)
 TEST(Optimize, CleanupKeepsWhatTheTimelineNeeds)
 {
     // Unused transparency goes; a loop extension stays on an animation, goes from a still.
-    auto image = buildImage({2, 1, Four, {frame(0, 0, 2, 1, {0, 1}, 3, 1, 10), frame(0, 0, 2, 1, {1, 1}, -1, 1, 10)}, 0});
+    auto image =
+        buildImage({2, 1, Four, {frame(0, 0, 2, 1, {0, 1}, 3, 1, 10), frame(0, 0, 2, 1, {1, 1}, -1, 1, 10)}, 0});
     image->Optimize(goCleanup, crNone, dmNearest, 8);
     EXPECT_FALSE(image->Images().Items(0).Transparent());
     EXPECT_EQ(timelineOf(*image).loops, 0);
@@ -236,8 +247,11 @@ TEST(Optimize, CleanupKeepsWhatTheTimelineNeeds)
     EXPECT_EQ(still->Images().Items(0).Extensions().Count(), 0);
 
     // The first loop extension counts wherever it stands; later ones are never read.
-    auto late = buildImage({2, 1, Four, {frame(0, 0, 2, 1, {0, 1}, -1, 1, 10), frame(0, 0, 2, 1, {1, 1}, -1, 1, 10),
-                                         frame(0, 0, 2, 1, {2, 1}, -1, 1, 10)}});
+    auto late = buildImage({2,
+                            1,
+                            Four,
+                            {frame(0, 0, 2, 1, {0, 1}, -1, 1, 10), frame(0, 0, 2, 1, {1, 1}, -1, 1, 10),
+                             frame(0, 0, 2, 1, {2, 1}, -1, 1, 10)}});
     for (int n : {1, 2}) {
         auto loop = std::make_unique<TGIFAppExtNSLoop>(&late->Images().Items(n));
         loop->SetIdentifier(AppIdentifier("NETSCAPE2.0"));

@@ -42,7 +42,8 @@ protected:
                                  try {
                                      std::rethrow_exception(error);
                                  } catch (const Exception& e) {
-                                     reported.push_back(std::string(IsMainThread() ? "main: " : "other: ") + e.Message());
+                                     reported.push_back(std::string(IsMainThread() ? "main: " : "other: ") +
+                                                        e.Message());
                                  }
                              },
                              nullptr, [this] { return ending; }});
@@ -228,7 +229,7 @@ TEST_F(Painting, LaterPassesStartAtTheFrameThatCarriesTheLoopExtension)
 
 struct DelayCase {
     const char* name;
-    int delay;       // frame delay in the file; 0: no graphic control block
+    int delay; // frame delay in the file; 0: no graphic control block
     int rate;
     bool threaded;
     uint64_t waited; // between the first two frames painted
@@ -239,7 +240,8 @@ class FrameDelay : public Painting, public testing::WithParamInterface<DelayCase
 TEST_P(FrameDelay, IsWaitedInDelayUnitsAtTheRate)
 {
     const DelayCase& c = GetParam();
-    auto image = c.delay ? animation(2, c.delay) : buildImage({4, 4, kColours, {solidFrame(0, 0, 4, 4, 0), solidFrame(0, 0, 4, 4, 1)}});
+    auto image = c.delay ? animation(2, c.delay)
+                         : buildImage({4, 4, kColours, {solidFrame(0, 0, 4, 4, 0), solidFrame(0, 0, 4, 4, 1)}});
     image->SetAnimationRate(c.rate);
     record(*image);
     if (c.threaded) {
@@ -253,17 +255,16 @@ TEST_P(FrameDelay, IsWaitedInDelayUnitsAtTheRate)
     EXPECT_EQ(named("paint")[1].time - named("paint")[0].time, c.waited);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Delays, FrameDelay,
-    testing::Values(DelayCase{"one_unit_counts_as_three", 1, 100, true, 36},
-                    DelayCase{"none_counts_as_ten", 0, 100, true, 120},
-                    DelayCase{"long_delays_stay_on_a_thread", 2000, 100, true, 24000},
-                    DelayCase{"long_delays_are_cut_without", 2000, 100, false, 12000},
-                    DelayCase{"double_rate_halves", 10, 200, true, 60},
-                    DelayCase{"negative_rate_never_waits", 10, -1, true, 0},
-                    DelayCase{"negative_rate_never_waits_without_thread", 10, -1, false, 0},
-                    DelayCase{"zero_rate_waits_the_longest_without_thread", 10, 0, false, 12000}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(Delays, FrameDelay,
+                         testing::Values(DelayCase{"one_unit_counts_as_three", 1, 100, true, 36},
+                                         DelayCase{"none_counts_as_ten", 0, 100, true, 120},
+                                         DelayCase{"long_delays_stay_on_a_thread", 2000, 100, true, 24000},
+                                         DelayCase{"long_delays_are_cut_without", 2000, 100, false, 12000},
+                                         DelayCase{"double_rate_halves", 10, 200, true, 60},
+                                         DelayCase{"negative_rate_never_waits", 10, -1, true, 0},
+                                         DelayCase{"negative_rate_never_waits_without_thread", 10, -1, false, 0},
+                                         DelayCase{"zero_rate_waits_the_longest_without_thread", 10, 0, false, 12000}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(UnthreadedPainting, TheFirstFrameWithoutAThreadWaitsOneUnit)
 {
@@ -418,7 +419,8 @@ TEST_F(Painting, FramesRenderedAheadReportOnTheUserInterfaceThreadInOrder)
         for (int i = 0; i < image->Images().Count(); ++i)
             if (&image->Images().Items(i) == sender)
                 frame = i;
-        reports.push_back(message + std::to_string(frame) + ":" + std::to_string(int(stage)) + "/" + std::to_string(percent));
+        reports.push_back(message + std::to_string(frame) + ":" + std::to_string(int(stage)) + "/" +
+                          std::to_string(percent));
     };
     record(*image);
     play(*image, kDefault, [&] { return !named("end").empty(); });
@@ -506,7 +508,8 @@ TEST_F(UnthreadedPainting, AnImageDestroyedInsideItsOwnDrawIsLeftAlone)
 {
     auto image = animation(3, 5);
     image->SetDrawFlags((kDefault & ~dfThreaded) | dfDirect);
-    SetApplicationHooks({nullptr, [&] {
+    SetApplicationHooks({nullptr,
+                         [&] {
                              image.reset();
                              return false;
                          },

@@ -63,9 +63,9 @@ TEST_P(ReduceToFixedPalette, MapsToTheEntryAndKeepsThePalette)
     const auto expected = GetParam().palette();
     ASSERT_EQ(result->Palette()->Count(), 256);
     for (int i = 0; i < 256; ++i) {
-        const Rgb want = i < expected->Count() ? Rgb{expected->Entry(i).peRed, expected->Entry(i).peGreen,
-                                                     expected->Entry(i).peBlue}
-                                               : Rgb{0, 0, 0};
+        const Rgb want = i < expected->Count()
+                             ? Rgb{expected->Entry(i).peRed, expected->Entry(i).peGreen, expected->Entry(i).peBlue}
+                             : Rgb{0, 0, 0};
         ASSERT_EQ(entry(*result, i), want) << i;
     }
 }
@@ -159,8 +159,10 @@ TEST(ReduceColors, EmptyBitmapsGiveEmptyResults)
 TEST(ReduceColors, BadArgumentsAreReportedNotReturnedAsEmptyBitmaps)
 {
     const auto source = rowOf({{1, 2, 3}});
-    EXPECT_EQ(messageOf<GIFException>([&] { ReduceColors(*source, TReductionMethod(11), dmNearest); }), "Invalid color reduction method");
-    EXPECT_EQ(messageOf<GIFException>([&] { ReduceColors(*source, crGray256, TDitherMethod(8)); }), "Invalid dithering method");
+    EXPECT_EQ(messageOf<GIFException>([&] { ReduceColors(*source, TReductionMethod(11), dmNearest); }),
+              "Invalid color reduction method");
+    EXPECT_EQ(messageOf<GIFException>([&] { ReduceColors(*source, crGray256, TDitherMethod(8)); }),
+              "Invalid dithering method");
     EXPECT_EQ(messageOf<GIFException>([&] { ReduceColors(*source, crPalette, dmNearest, nullptr); }),
               "No palette given for color reduction");
     for (TReductionMethod method : {crQuantize, crQuantizeRefined})

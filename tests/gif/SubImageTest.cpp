@@ -52,10 +52,24 @@ INSTANTIATE_TEST_SUITE_P(
                     DescriptorCase{"interlaced", {0x2C, 1, 0, 2, 0, 4, 0, 2, 0, 0x40}, 1, 2, 4, 2, true, 0, {}},
                     DescriptorCase{"local_map", {0x2C, 0, 1, 0, 1, 3, 0, 1, 0, 0x81}, 256, 256, 3, 1, false, 4, {}},
                     DescriptorCase{"beyond_the_screen", {0x2C, 30, 0, 0, 0, 5, 0, 5, 0, 0}, 30, 0, 5, 5, false, 0, {}},
-                    DescriptorCase{"zero_size", {0x2C, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-                                   0, 0, 20, 10, false, 0, {"Image exceeds Logical Screen size"}},
-                    DescriptorCase{"zero_height", {0x2C, 0, 0, 0, 0, 3, 0, 0, 0, 0},
-                                   0, 0, 20, 10, false, 0, {"Image exceeds Logical Screen size"}}),
+                    DescriptorCase{"zero_size",
+                                   {0x2C, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                                   0,
+                                   0,
+                                   20,
+                                   10,
+                                   false,
+                                   0,
+                                   {"Image exceeds Logical Screen size"}},
+                    DescriptorCase{"zero_height",
+                                   {0x2C, 0, 0, 0, 0, 3, 0, 0, 0, 0},
+                                   0,
+                                   0,
+                                   20,
+                                   10,
+                                   false,
+                                   0,
+                                   {"Image exceeds Logical Screen size"}}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(SubImage, WritesItsDescriptorFromItsOwnTable)
@@ -112,7 +126,7 @@ TEST(SubImage, BoundsBeyondTheScreenWidenIt)
     EXPECT_EQ(image.Width(), 110);
     EXPECT_EQ(image.Height(), 5);
     EXPECT_EQ(warnings, (std::vector<std::string>{"Image width too small for contained frames",
-                                                   "Image exceeds Logical Screen size"}));
+                                                  "Image exceeds Logical Screen size"}));
     EXPECT_EQ(frame.DataSize(), 500) << "a new size reallocates the pixels";
     EXPECT_THROW(frame.SetLeft(65500), GIFException);
 }

@@ -25,8 +25,7 @@ std::string GoldenPath(const std::string& name)
     return std::string(CARNELO_TEST_DATA) + "/golden/" + name + ".png";
 }
 
-testing::AssertionResult MatchesGolden(const QImage& actual, const std::string& name,
-                                       const std::string& outputFolder)
+testing::AssertionResult MatchesGolden(const QImage& actual, const std::string& name, const std::string& outputFolder)
 {
     const std::string golden = GoldenPath(name);
     if (updateRequested()) {
@@ -45,9 +44,9 @@ testing::AssertionResult MatchesGolden(const QImage& actual, const std::string& 
     const std::string saved = outputFolder + "/" + name + ".actual.png";
     if (expected.size() != actual.size()) {
         actual.save(QString::fromStdString(saved));
-        return testing::AssertionFailure() << name << " is " << actual.width() << "x" << actual.height()
-                                           << ", the reviewed picture " << expected.width() << "x"
-                                           << expected.height() << "; see " << saved;
+        return testing::AssertionFailure()
+               << name << " is " << actual.width() << "x" << actual.height() << ", the reviewed picture "
+               << expected.width() << "x" << expected.height() << "; see " << saved;
     }
     int differing = 0;
     for (int y = 0; y < actual.height(); ++y)
@@ -56,6 +55,6 @@ testing::AssertionResult MatchesGolden(const QImage& actual, const std::string& 
     if (differing == 0)
         return testing::AssertionSuccess();
     actual.save(QString::fromStdString(saved));
-    return testing::AssertionFailure() << differing << " pixels of " << name << " differ from the reviewed picture; see "
-                                       << saved;
+    return testing::AssertionFailure() << differing << " pixels of " << name
+                                       << " differ from the reviewed picture; see " << saved;
 }

@@ -28,7 +28,8 @@ TempDir::~TempDir()
     for (auto& entry : std::filesystem::recursive_directory_iterator(m_path, ignored))
         std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ignored);
-    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ignored);
     std::filesystem::remove_all(m_path, ignored);
 }
 

@@ -54,8 +54,7 @@ double luminance(TColor colour)
         const double c = channel / 255.0;
         return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
     };
-    return 0.2126 * linear(GetRValue(colour)) + 0.7152 * linear(GetGValue(colour)) +
-           0.0722 * linear(GetBValue(colour));
+    return 0.2126 * linear(GetRValue(colour)) + 0.7152 * linear(GetGValue(colour)) + 0.0722 * linear(GetBValue(colour));
 }
 
 double contrast(TColor a, TColor b)
@@ -132,20 +131,19 @@ TEST_P(BackgroundCaptions, StandOutFromTheGroundUnderThem)
 }
 
 // Red can reach no more than 4 : 1 on any ground, so the hot ">>" asks for less.
-INSTANTIATE_TEST_SUITE_P(
-    Layout, BackgroundCaptions,
-    testing::Values(CaptionCase{"tel_label", 50, 91, 24, 13, clNavy, 7},
-                    CaptionCase{"address_label", 50, 131, 38, 13, clNavy, 7},
-                    CaptionCase{"email_label", 50, 203, 29, 13, clNavy, 7},
-                    CaptionCase{"web_site_label", 242, 203, 44, 13, clNavy, 7},
-                    CaptionCase{"name_label", 138, 44, 34, 13, clNavy, 7},
-                    CaptionCase{"file_hot", 48, 40, 41, 20, clYellow, 7},
-                    CaptionCase{"file", 48, 40, 41, 20, RGB(218, 203, 182), 4.5},
-                    CaptionCase{"close", 449, 10, 17, 17, clNavy, 7},
-                    CaptionCase{"close_hot", 449, 10, 17, 17, clBlue, 4.5},
-                    CaptionCase{"go", 416, 216, 21, 20, clNavy, 7},
-                    CaptionCase{"go_hot", 416, 216, 21, 20, clRed, 3.5}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(Layout, BackgroundCaptions,
+                         testing::Values(CaptionCase{"tel_label", 50, 91, 24, 13, clNavy, 7},
+                                         CaptionCase{"address_label", 50, 131, 38, 13, clNavy, 7},
+                                         CaptionCase{"email_label", 50, 203, 29, 13, clNavy, 7},
+                                         CaptionCase{"web_site_label", 242, 203, 44, 13, clNavy, 7},
+                                         CaptionCase{"name_label", 138, 44, 34, 13, clNavy, 7},
+                                         CaptionCase{"file_hot", 48, 40, 41, 20, clYellow, 7},
+                                         CaptionCase{"file", 48, 40, 41, 20, RGB(218, 203, 182), 4.5},
+                                         CaptionCase{"close", 449, 10, 17, 17, clNavy, 7},
+                                         CaptionCase{"close_hot", 449, 10, 17, 17, clBlue, 4.5},
+                                         CaptionCase{"go", 416, 216, 21, 20, clNavy, 7},
+                                         CaptionCase{"go_hot", 416, 216, 21, 20, clRed, 3.5}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(Background, PictureOfMoreThan256ColoursIsRefused)
 {

@@ -87,7 +87,9 @@ TEST(GifImgConvert, FailuresWriteNothing)
         const char* message;
     };
     const std::vector<Case> cases = {
-        {"too many colours to keep", {q(dir.File("ok.png")), q(dir.File("many.png")), "--method", "none"}, 1,
+        {"too many colours to keep",
+         {q(dir.File("ok.png")), q(dir.File("many.png")), "--method", "none"},
+         1,
          "Color table overflow"},
         {"unknown method", {q(dir.File("ok.png")), "--method", "best"}, 2, "unknown method"},
         {"a GIF input", {q(dataPath("muybridge.gif"))}, 1, "use copy or optimize"},
@@ -124,7 +126,8 @@ TEST(GifImgOptimize, NeverWritesMoreThanItRead)
     c.delay = 5;
     auto repeated = buildImage({8, 8, {clRed, clLime, clBlue}, {a, b, c}, 0});
     const auto bytes = saveGif(*repeated);
-    run = gifimg({"optimize", "-", "-"}, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+    run = gifimg({"optimize", "-", "-"},
+                 QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_LT(size_t(run.out.size()), bytes.size());
     EXPECT_TRUE(run.err.contains("3 frames")) << run.err.toStdString();

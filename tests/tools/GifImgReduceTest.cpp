@@ -79,8 +79,8 @@ TEST(GifImgReduce, EveryKindOfInputBecomesAPalettePng)
     for (const auto& [name, image] : inputs) {
         ASSERT_TRUE(image.save(q(dir.File(name))));
         const std::string out = dir.File(std::string("out-") + name);
-        const Outcome run = reduce({q(dir.File(name)), q(out), "--method", "quantize", "--dither", "floyd-steinberg",
-                                    "--psnr"});
+        const Outcome run =
+            reduce({q(dir.File(name)), q(out), "--method", "quantize", "--dither", "floyd-steinberg", "--psnr"});
         ASSERT_EQ(run.exitCode, 0) << name << ": " << run.err.toStdString();
         const QImage result(q(out));
         EXPECT_EQ(result.format(), QImage::Format_Indexed8) << name;
@@ -166,7 +166,8 @@ TEST(GifImgReduce, FailuresAreReportedWithTheFileName)
     EXPECT_FALSE(std::filesystem::exists(dir.File("out.png")));
 
     gradient(4, 4).save(q(dir.File("in.png")));
-    const Outcome notPalette = reduce({q(dir.File("in.png")), q(dir.File("out.png")), "--palette", q(dir.File("in.png"))});
+    const Outcome notPalette =
+        reduce({q(dir.File("in.png")), q(dir.File("out.png")), "--palette", q(dir.File("in.png"))});
     EXPECT_EQ(notPalette.exitCode, 1);
     EXPECT_TRUE(notPalette.err.contains("not a palette image"));
 

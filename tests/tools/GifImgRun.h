@@ -20,5 +20,6 @@ inline Outcome gifimg(const QStringList& arguments, const QByteArray& input = {}
     process.write(input);
     process.closeWriteChannel();
     EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitCode(), process.readAllStandardOutput(), QString::fromLocal8Bit(process.readAllStandardError())};
+    return {process.exitCode(), process.readAllStandardOutput(),
+            QString::fromLocal8Bit(process.readAllStandardError())};
 }

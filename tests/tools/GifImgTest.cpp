@@ -70,8 +70,8 @@ TEST(GifImg, CopiesAreReadByGiflibWithTheSameIndices)
 TEST(GifImg, CopyReadsStandardInputAndWritesStandardOutput)
 {
     const Bytes original = readDataFile("hippopotamus.interlaced.gif");
-    const Outcome run = gifimg({"copy", "--rle", "-", "-"}, QByteArray(reinterpret_cast<const char*>(original.data()),
-                                                                   qsizetype(original.size())));
+    const Outcome run = gifimg({"copy", "--rle", "-", "-"},
+                               QByteArray(reinterpret_cast<const char*>(original.data()), qsizetype(original.size())));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     Loaded copied = loadGif(Bytes(run.out.begin(), run.out.end()));
     ASSERT_EQ(copied.error, "");
@@ -152,13 +152,14 @@ TEST(GifImg, ExtractsFramesWithAnImageInTheirColours)
         for (int x = 0; x < frame.Width(); ++x) {
             const int index = frame.Pixels(x, y);
             const TGIFColor& entry = map.Entries()[index];
-            const QRgb expected = index == 2 ? qRgba(entry.Red, entry.Green, entry.Blue, 0)
-                                             : qRgb(entry.Red, entry.Green, entry.Blue);
+            const QRgb expected =
+                index == 2 ? qRgba(entry.Red, entry.Green, entry.Blue, 0) : qRgb(entry.Red, entry.Green, entry.Blue);
             ASSERT_EQ(png.pixel(x, y), expected) << x << "," << y;
         }
 
     ASSERT_EQ(gifimg({"extract", "--raw", path("pjw-thumbnail.gif"), out}).exitCode, 0);
-    EXPECT_EQ(readFile(out.toStdString() + "/frame-000.raw"), pixelsOf(*loadGif(readDataFile("pjw-thumbnail.gif")).image, 0));
+    EXPECT_EQ(readFile(out.toStdString() + "/frame-000.raw"),
+              pixelsOf(*loadGif(readDataFile("pjw-thumbnail.gif")).image, 0));
 }
 
 TEST(GifImg, FrameWithoutColourMapBecomesGreyLevels)
@@ -167,9 +168,11 @@ TEST(GifImg, FrameWithoutColourMapBecomesGreyLevels)
     ByteBuilder gif = gifHeader(2, 1, 0);
     gif.raw(imageDescriptor(0, 0, 2, 1).bytes()).raw(LzwCodes(2).add({4, 1, 3, 5}).imageData()).u8(0x3B);
     writeFile(dir.File("grey.gif"), gif);
-    const Outcome run = gifimg({"extract", QString::fromStdString(dir.File("grey.gif")), QString::fromStdString(dir.Path())});
+    const Outcome run =
+        gifimg({"extract", QString::fromStdString(dir.File("grey.gif")), QString::fromStdString(dir.Path())});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.err.toStdString(), dir.File("grey.gif") + ": warning: frame 0 has no colour table; written as grey levels\n");
+    EXPECT_EQ(run.err.toStdString(),
+              dir.File("grey.gif") + ": warning: frame 0 has no colour table; written as grey levels\n");
     const QImage png(QString::fromStdString(dir.File("frame-000.png")));
     EXPECT_EQ(png.pixel(0, 0), qRgb(1, 1, 1));
     EXPECT_EQ(png.pixel(1, 0), qRgb(3, 3, 3));

@@ -33,9 +33,8 @@ CommandLine::CommandLine(const QString& command, const QString& description) : m
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.addOption({{"h", "help"}, "Show this help and exit."});
     m_parser.addOption({"q", "Do not print warnings (errors are always printed)."});
-    m_parser.addOption({"max-pixels",
-                        "Refuse images whose frames hold more than N pixel bytes together (default 536870912).",
-                        "N"});
+    m_parser.addOption(
+        {"max-pixels", "Refuse images whose frames hold more than N pixel bytes together (default 536870912).", "N"});
 }
 
 std::optional<CommonOptions> CommandLine::parse(const QStringList& arguments, int minPositional, int maxPositional)

@@ -107,8 +107,10 @@ int runConvert(const QStringList& arguments)
     parser.addOption({"method", "Target palette: " + reductionMethodNames() + " (default refined).", "METHOD"});
     parser.addOption({"dither", "Ditherer: " + ditherMethodNames() + " (default serpentine).", "DITHER"});
     parser.addOption({"bits", "Colours of --method quantize or refined as bits, 1 to 8 (default 8).", "N"});
-    parser.addOption({"palette", "Reduce every input to the palette of this GIF or palette PNG; all frames "
-                                 "share it.", "FILE"});
+    parser.addOption({"palette",
+                      "Reduce every input to the palette of this GIF or palette PNG; all frames "
+                      "share it.",
+                      "FILE"});
     parser.addOption({"delay", "Delay of each frame of an animation in hundredths of a second (default 10).", "N"});
     parser.addOption({"loop", "Times an animation plays again, 0 for ever (default 0).", "N"});
     parser.addOption({"rle", "Write run-length codes instead of LZW (larger, faster)."});
@@ -231,7 +233,8 @@ int runConvert(const QStringList& arguments)
             }
         }
         // Reduced palettes come padded to 256 entries; unused ones cost bits per pixel.
-        const TGIFOptimizations passes = parser.isSet("optimize") ? AllOptimizations : TGIFOptimizations(goSortColorMaps);
+        const TGIFOptimizations passes =
+            parser.isSet("optimize") ? AllOptimizations : TGIFOptimizations(goSortColorMaps);
         image.Optimize(passes, crNone, dmNearest, 8);
         TMemoryStream stream;
         image.SaveToStream(stream);

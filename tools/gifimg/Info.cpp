@@ -94,7 +94,8 @@ QJsonObject describe(const std::string& name, LoadedImage& loaded)
     out["file"] = QString::fromLocal8Bit(name.c_str());
     const TGIFVersion version = image.RequiredVersion();
     out["requiredVersion"] = version == gv87a ? QJsonValue("87a") : version == gv89a ? QJsonValue("89a") : QJsonValue();
-    out["signature"] = printable(reinterpret_cast<const uint8_t*>(header.Signature().data()), header.Signature().size());
+    out["signature"] =
+        printable(reinterpret_cast<const uint8_t*>(header.Signature().data()), header.Signature().size());
     out["signatureOffset"] = header.SignatureOffset();
     out["width"] = header.Width();
     out["height"] = header.Height();

@@ -31,9 +31,9 @@ double millisecondsSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-const char* const MethodNames[] = {"none",     "system20", "halftone", "gray4",           "bw",     "gray256",
+const char* const MethodNames[] = {"none",     "system20", "halftone",        "gray4",   "bw",     "gray256",
                                    "netscape", "quantize", "quantize-system", "palette", "refined"};
-const char* const DitherNames[] = {"nearest", "floyd-steinberg", "stucki",  "sierra",
+const char* const DitherNames[] = {"nearest", "floyd-steinberg", "stucki", "sierra",
                                    "jajuni",  "steve-arche",     "burkes", "serpentine"};
 static_assert(std::size(MethodNames) == crQuantizeRefined + 1 && std::size(DitherNames) == dmSerpentine + 1);
 
@@ -134,7 +134,6 @@ std::unique_ptr<TPalette> readPalette(const QString& file, const CommonOptions& 
     return paletteOfTable(image.colorTable());
 }
 
-
 int runReduce(const QStringList& arguments)
 {
     CommandLine commandLine("reduce", "Reduces any image Qt can read to at most 256 colours and writes it as a "
@@ -142,12 +141,16 @@ int runReduce(const QStringList& arguments)
                                       "format). Alpha is dropped before reduction. The time taken goes to "
                                       "standard error.");
     QCommandLineParser& parser = commandLine.parser();
-    parser.addOption({"method", "Target palette: " + reductionMethodNames() + " (default netscape; refined "
-                                 "gives photos the least error).",
+    parser.addOption({"method",
+                      "Target palette: " + reductionMethodNames() +
+                          " (default netscape; refined "
+                          "gives photos the least error).",
                       "METHOD"});
     parser.addOption({"palette", "Palette of a GIF or palette PNG, for --method palette (implies it).", "FILE"});
-    parser.addOption({"dither", "Ditherer: " + ditherMethodNames() + " (default nearest; "
-                                 "serpentine keeps edges clean).",
+    parser.addOption({"dither",
+                      "Ditherer: " + ditherMethodNames() +
+                          " (default nearest; "
+                          "serpentine keeps edges clean).",
                       "DITHER"});
     parser.addOption({"bits", "Colours of --method quantize or refined as bits, 1 to 8 (default 8).", "N"});
     parser.addOption({"psnr", "Print the peak signal-to-noise ratio against the input (red, green, blue)."});

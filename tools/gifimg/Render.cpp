@@ -20,8 +20,8 @@ namespace {
 std::string rgbPng(const TBitmap& screen)
 {
     // The screen is 32 bits per pixel in the device format, which is Qt's RGB32.
-    const QImage view(screen.ScanLine(0), screen.Width(), screen.Height(),
-                      static_cast<qsizetype>(screen.RowStride()), QImage::Format_RGB32);
+    const QImage view(screen.ScanLine(0), screen.Width(), screen.Height(), static_cast<qsizetype>(screen.RowStride()),
+                      QImage::Format_RGB32);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

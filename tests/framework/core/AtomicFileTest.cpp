@@ -86,9 +86,9 @@ TEST(AtomicFile, ASuccessfulWriteRemovesTheTemporariesOfDeadWritersOnly)
         bool stays;
     } cases[] = {
         {".store.tmp-" + deadPid + "-17", false},
-        {".store.tmp-" + ownPid + "-18", true}, // a live writer's
-        {".store.tmp-123", true},                 // not a name this writer gives
-        {".other.tmp-" + deadPid + "-19", true},  // another file's
+        {".store.tmp-" + ownPid + "-18", true},  // a live writer's
+        {".store.tmp-123", true},                // not a name this writer gives
+        {".other.tmp-" + deadPid + "-19", true}, // another file's
         {"store.tmp-" + deadPid + "-20", true},
     };
     for (const auto& c : cases)

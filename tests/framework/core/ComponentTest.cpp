@@ -9,7 +9,10 @@ std::vector<std::string>* g_log = nullptr;
 class TProbe : public TComponent {
     CARNELO_CLASS(TProbe, TComponent)
 public:
-    explicit TProbe(TComponent* owner = nullptr, std::string name = {}) : TComponent(owner) { SetName(std::move(name)); }
+    explicit TProbe(TComponent* owner = nullptr, std::string name = {}) : TComponent(owner)
+    {
+        SetName(std::move(name));
+    }
     ~TProbe() override
     {
         if (g_log)

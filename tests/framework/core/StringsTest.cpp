@@ -24,7 +24,8 @@ TEST(TextCompare, AccentedLettersSortBesideTheirBaseLetter)
 
 TEST(TextCompare, OrderIsTotalAndConsistentWithEquality)
 {
-    std::vector<std::string> names = {"bob", "Bob", "BOB", "émile", "Émile", "emile", "Zed", "zed", "a", "", "\xff\xfe", "ab"};
+    std::vector<std::string> names = {"bob", "Bob", "BOB", "émile", "Émile",    "emile",
+                                      "Zed", "zed", "a",   "",      "\xff\xfe", "ab"};
     for (const auto& a : names)
         for (const auto& b : names) {
             EXPECT_EQ(CompareText(a, b) == 0, a == b) << a << " vs " << b;
@@ -106,8 +107,13 @@ TEST(Utf8, EncodesEachSequenceLengthAndReadsItBackFromTheLeadByte)
     const struct {
         char32_t c;
         const char* bytes;
-    } cases[] = {{U'A', "A"}, {U'\x7F', "\x7F"}, {U'é', "\xC3\xA9"}, {U'\x7FF', "\xDF\xBF"},
-                 {U'€', "\xE2\x82\xAC"}, {U'\xFFFF', "\xEF\xBF\xBF"}, {U'\x1F600', "\xF0\x9F\x98\x80"}};
+    } cases[] = {{U'A', "A"},
+                 {U'\x7F', "\x7F"},
+                 {U'é', "\xC3\xA9"},
+                 {U'\x7FF', "\xDF\xBF"},
+                 {U'€', "\xE2\x82\xAC"},
+                 {U'\xFFFF', "\xEF\xBF\xBF"},
+                 {U'\x1F600', "\xF0\x9F\x98\x80"}};
     for (const auto& c : cases) {
         const std::string bytes = utf8Of(c.c);
         EXPECT_EQ(bytes, c.bytes) << uint32_t(c.c);

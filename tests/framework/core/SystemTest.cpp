@@ -1,5 +1,5 @@
-#include "framework/core/Exception.h"
 #include "framework/core/System.h"
+#include "framework/core/Exception.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 TEST(MulDiv, RoundsToNearestWithA64BitProduct)
 {
     EXPECT_EQ(MulDiv(10, 10, 3), 33);
-    EXPECT_EQ(MulDiv(5, 1, 2), 3);   // half rounds away from zero
+    EXPECT_EQ(MulDiv(5, 1, 2), 3); // half rounds away from zero
     EXPECT_EQ(MulDiv(-5, 1, 2), -3);
     EXPECT_EQ(MulDiv(100000, 100000, 100000), 100000);
     EXPECT_EQ(MulDiv(7, -2, 4), -4);

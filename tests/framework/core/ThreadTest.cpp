@@ -1,5 +1,5 @@
-#include "framework/core/Event.h"
 #include "framework/core/Thread.h"
+#include "framework/core/Event.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,7 @@ class LambdaThread : public TThread {
 public:
     explicit LambdaThread(std::function<void(LambdaThread&)> body, std::atomic<bool>* destroyed = nullptr)
         : m_body(std::move(body)), m_destroyed(destroyed)
-    {
-    }
+    {}
     ~LambdaThread() override
     {
         StopBody();
@@ -80,9 +79,7 @@ TEST(Thread, TerminationHandlerRunsOnTheMainThreadAfterTheBody)
 {
     std::vector<std::string> order;
     auto thread = std::make_unique<LambdaThread>([&](LambdaThread&) { order.push_back("body"); });
-    thread->OnTerminate = [&](TThread&) {
-        order.push_back(IsMainThread() ? "handler on main" : "handler elsewhere");
-    };
+    thread->OnTerminate = [&](TThread&) { order.push_back(IsMainThread() ? "handler on main" : "handler elsewhere"); };
     EXPECT_TRUE(thread->Suspended());
     thread->Resume();
     thread->WaitFor();
@@ -121,11 +118,14 @@ TEST(Thread, AbandonCancelsQueuedCallsAndReleasesTheBody)
     std::atomic<bool> returned{false};
     std::atomic<bool> result{true};
     std::atomic<bool> destroyed{false};
-    auto thread = MakeThread<LambdaThread>(false, [&](LambdaThread& self) {
-        queued = true;
-        result = self.Synchronize([&] { ran = true; });
-        returned = true;
-    }, &destroyed);
+    auto thread = MakeThread<LambdaThread>(
+        false,
+        [&](LambdaThread& self) {
+            queued = true;
+            result = self.Synchronize([&] { ran = true; });
+            returned = true;
+        },
+        &destroyed);
     while (!queued || PendingSynchronizeCalls() == 0)
         YieldThread();
     TThread::Abandon(std::move(thread));

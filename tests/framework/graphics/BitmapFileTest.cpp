@@ -92,16 +92,13 @@ TEST_P(BitmapFileRoundTrip, SavedStreamLoadsBackTheSamePixelsAndFormat)
     EXPECT_EQ(save(*loaded), bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, BitmapFileRoundTrip,
-                         testing::Values(FormatCase{"mono", TPixelFormat::pf1bit, 0},
-                                         FormatCase{"four", TPixelFormat::pf4bit, 0},
-                                         FormatCase{"eight", TPixelFormat::pf8bit, 0},
-                                         FormatCase{"fifteen", TPixelFormat::pf15bit, 0},
-                                         FormatCase{"sixteen", TPixelFormat::pf16bit, 0},
-                                         FormatCase{"twentyfour", TPixelFormat::pf24bit, 0},
-                                         FormatCase{"thirtytwo", TPixelFormat::pf32bit, 0},
-                                         FormatCase{"device", TPixelFormat::pfDevice, 0}),
-                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Formats, BitmapFileRoundTrip,
+    testing::Values(FormatCase{"mono", TPixelFormat::pf1bit, 0}, FormatCase{"four", TPixelFormat::pf4bit, 0},
+                    FormatCase{"eight", TPixelFormat::pf8bit, 0}, FormatCase{"fifteen", TPixelFormat::pf15bit, 0},
+                    FormatCase{"sixteen", TPixelFormat::pf16bit, 0}, FormatCase{"twentyfour", TPixelFormat::pf24bit, 0},
+                    FormatCase{"thirtytwo", TPixelFormat::pf32bit, 0}, FormatCase{"device", TPixelFormat::pfDevice, 0}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(BitmapFile, MonochromeAndCustomMasksRoundTrip)
 {
@@ -133,8 +130,7 @@ TEST(BitmapFile, FilesWrittenByAnotherToolReadAsTheirSource)
     const Case cases[] = {
         {"rgb24.bmp", "in.ppm", TPixelFormat::pf24bit, 0},  {"pal4.bmp", "in.ppm", TPixelFormat::pf4bit, 0},
         {"pal8.bmp", "wide.ppm", TPixelFormat::pf8bit, 0},  {"pal8rle.bmp", "wide.ppm", TPixelFormat::pf8bit, 0},
-        {"rgb565.bmp", "in.ppm", TPixelFormat::pf16bit, 8},
-        {"argb32.bmp", "in.ppm", TPixelFormat::pf32bit, 0},
+        {"rgb565.bmp", "in.ppm", TPixelFormat::pf16bit, 8}, {"argb32.bmp", "in.ppm", TPixelFormat::pf32bit, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -173,7 +169,7 @@ Bytes smallFile(int32_t height, uint32_t offset = 54)
     Bytes b;
     b.u8('B').u8('M').u32(54 + 16).u32(0).u32(offset);
     b.u32(40).u32(2).u32(static_cast<uint32_t>(height)).u16(1).u16(24).u32(0).u32(16).u32(0).u32(0).u32(0).u32(0);
-    b.u8(0).u8(0).u8(255).u8(0).u8(255).u8(0).u16(0);  // first stored row: red, green
+    b.u8(0).u8(0).u8(255).u8(0).u8(255).u8(0).u16(0);     // first stored row: red, green
     b.u8(255).u8(0).u8(0).u8(255).u8(255).u8(255).u16(0); // second: blue, white
     return b;
 }
@@ -218,8 +214,8 @@ TEST(BitmapFile, MalformedHeadersRaiseInvalidGraphic)
         int bytes;
     };
     const Case cases[] = {
-        {"signature", 0, 'X', 1},       {"header size", 14, 20, 4},   {"zero width", 18, 0, 4},
-        {"huge width", 18, 1u << 24, 4}, {"zero height", 22, 0, 4},    {"bit count 7", 28, 7, 2},
+        {"signature", 0, 'X', 1},        {"header size", 14, 20, 4},     {"zero width", 18, 0, 4},
+        {"huge width", 18, 1u << 24, 4}, {"zero height", 22, 0, 4},      {"bit count 7", 28, 7, 2},
         {"run-length on 24", 30, 1, 4},  {"bit fields on 24", 30, 3, 4},
     };
     for (const Case& c : cases) {

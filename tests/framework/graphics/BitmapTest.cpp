@@ -33,9 +33,9 @@ TEST(Bitmap, FormatConversionsKeepColoursEachFormatCanHold)
     TBitmap bitmap(6, 1);
     for (int x = 0; x < 6; ++x)
         bitmap.Canvas().SetPixel(x, 0, colours[x]);
-    for (TPixelFormat format : {TPixelFormat::pf24bit, TPixelFormat::pf16bit, TPixelFormat::pf15bit,
-                                TPixelFormat::pf8bit, TPixelFormat::pf4bit, TPixelFormat::pf32bit,
-                                TPixelFormat::pfDevice}) {
+    for (TPixelFormat format :
+         {TPixelFormat::pf24bit, TPixelFormat::pf16bit, TPixelFormat::pf15bit, TPixelFormat::pf8bit,
+          TPixelFormat::pf4bit, TPixelFormat::pf32bit, TPixelFormat::pfDevice}) {
         bitmap.SetPixelFormat(format);
         EXPECT_EQ(bitmap.PixelFormat(), format);
         for (int x = 0; x < 6; ++x)
@@ -77,7 +77,8 @@ TEST(BitmapDib, LowerDepthMapsToNearestEntryOfTheTableLowestIndexAmongEquals)
     bitmap.Canvas().SetPixel(0, 0, RGB(250, 5, 5));
     bitmap.Canvas().SetPixel(1, 0, RGB(0, 0, 0));
     bitmap.Canvas().SetPixel(2, 0, RGB(0, 0, 200));
-    const std::vector<TRGBQuad> table = {{255, 255, 255, 0}, {0, 0, 255, 0}, {0, 0, 255, 0}, {255, 0, 0, 0}, {0, 0, 0, 0}};
+    const std::vector<TRGBQuad> table = {
+        {255, 255, 255, 0}, {0, 0, 255, 0}, {0, 0, 255, 0}, {255, 0, 0, 0}, {0, 0, 0, 0}};
     std::vector<uint8_t> rows(2 * RowBytes(3, 8, 32), 0xEE);
     bitmap.ReadDIBRows(0, 2, 8, table, rows.data());
     EXPECT_EQ(rows[0], 1);

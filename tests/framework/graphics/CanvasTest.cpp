@@ -8,7 +8,7 @@
 
 namespace {
 const std::vector<std::pair<TColor, char>> kLegend = {
-    {clBlack, 'k'}, {clWhite, 'w'}, {clRed, 'r'},    {clLime, 'g'},  {clBlue, 'b'},
+    {clBlack, 'k'},  {clWhite, 'w'},  {clRed, 'r'},  {clLime, 'g'}, {clBlue, 'b'},
     {clYellow, 'y'}, {clSilver, 's'}, {clGray, 'd'}, {clNavy, 'n'},
 };
 

@@ -46,8 +46,7 @@ Bytes imageBytes(const IconImage& image)
             if (image.bitCount <= 8) {
                 const auto index = static_cast<uint32_t>(std::find(table.begin(), table.end(), c) - table.begin());
                 const int bit = x * image.bitCount;
-                row[static_cast<size_t>(bit / 8)] |=
-                    static_cast<uint8_t>(index << (8 - image.bitCount - bit % 8));
+                row[static_cast<size_t>(bit / 8)] |= static_cast<uint8_t>(index << (8 - image.bitCount - bit % 8));
             } else {
                 uint8_t* p = row.data() + x * image.bitCount / 8;
                 p[0] = GetBValue(c);
@@ -90,8 +89,9 @@ std::vector<uint8_t> icoFile(const std::vector<IconImage>& images)
 
 IconImage sample(int bitCount, bool alphaOnly = false)
 {
-    return {bitCount, 3, 2, {clRed, clWhite, clBlue, clBlack, clLime, clWhite}, {false, false, true, false, false, true},
-            alphaOnly};
+    return {
+        bitCount, 3, 2, {clRed, clWhite, clBlue, clBlack, clLime, clWhite}, {false, false, true, false, false, true},
+        alphaOnly};
 }
 
 void load(TIcon& icon, const std::vector<uint8_t>& bytes)
@@ -135,11 +135,15 @@ TEST_P(IconDepthTest, ReadsColoursAndMaskAndDrawsThroughTheMask)
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, IconDepthTest,
-                         testing::Values(IconImage{1, 3, 2, {clBlack, clWhite, clWhite, clBlack, clWhite, clWhite},
+                         testing::Values(IconImage{1,
+                                                   3,
+                                                   2,
+                                                   {clBlack, clWhite, clWhite, clBlack, clWhite, clWhite},
                                                    {false, false, true, false, false, true}},
                                          sample(4), sample(8), sample(24), sample(32), sample(32, true)),
                          [](const auto& testInfo) {
-                             return "bits" + std::to_string(testInfo.param.bitCount) + (testInfo.param.alphaOnly ? "alpha" : "");
+                             return "bits" + std::to_string(testInfo.param.bitCount) +
+                                    (testInfo.param.alphaOnly ? "alpha" : "");
                          });
 
 TEST(Icon, PicksTheImageNearest32PixelsThenTheMostColours)

@@ -24,11 +24,10 @@ TEST(Metafile, ReplaysItsCommandsScaledIntoTheRectangle)
     TMetafile metafile = sampleMetafile();
     TBitmap target(8, 4);
     target.Canvas().StretchDraw(Rect(0, 0, 8, 4), metafile);
-    EXPECT_EQ(Picture(target, {{clWhite, 'w'}, {clRed, 'r'}, {clBlue, 'b'}, {clLime, 'g'}}),
-              "rrrrwwgg\n"
-              "rrrrwwgg\n"
-              "bbbbbbww\n"
-              "wwwwwwww\n");
+    EXPECT_EQ(Picture(target, {{clWhite, 'w'}, {clRed, 'r'}, {clBlue, 'b'}, {clLime, 'g'}}), "rrrrwwgg\n"
+                                                                                             "rrrrwwgg\n"
+                                                                                             "bbbbbbww\n"
+                                                                                             "wwwwwwww\n");
     EXPECT_EQ(target.Canvas().Brush().Color(), clWhite) << "the canvas's own settings come back";
 }
 

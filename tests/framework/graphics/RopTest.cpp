@@ -116,9 +116,8 @@ TEST_P(CanvasRopTest, IndexedCopyWorksOnIndices)
         }
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, CanvasRopTest, testing::ValuesIn(codesUnderTest()),
-                         [](const auto& testInfo) {
-                             char name[16];
-                             std::snprintf(name, sizeof name, "rop%02X_%zu", testInfo.param, testInfo.index);
-                             return std::string(name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Codes, CanvasRopTest, testing::ValuesIn(codesUnderTest()), [](const auto& testInfo) {
+    char name[16];
+    std::snprintf(name, sizeof name, "rop%02X_%zu", testInfo.param, testInfo.index);
+    return std::string(name);
+});

@@ -1,9 +1,9 @@
+#include "framework/ui/Dialogs.h"
+#include "framework/graphics/Clipboard.h"
 #include "framework/ui/Application.h"
 #include "framework/ui/ClipboardBridge.h"
-#include "framework/ui/Dialogs.h"
 #include "framework/ui/Forms.h"
 #include "framework/ui/Process.h"
-#include "framework/graphics/Clipboard.h"
 #include "tests/support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,9 +15,9 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
-#include <QWindow>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 TEST(MessageDialog, WarningWithYesAndNoHasTheFrameworkTextsAndDefaults)
 {
@@ -43,7 +43,8 @@ TEST(MessageDialog, KindsAndButtonsCarryTheirCaptions)
     std::vector<std::string> captions;
     for (const auto& b : r.buttons)
         captions.push_back(b.caption);
-    EXPECT_EQ(captions, (std::vector<std::string>{"OK", "Annuler", "&Aide", "&Abandon", "&Retenter", "&Ignorer", "&Tout"}));
+    EXPECT_EQ(captions,
+              (std::vector<std::string>{"OK", "Annuler", "&Aide", "&Abandon", "&Retenter", "&Ignorer", "&Tout"}));
     EXPECT_EQ(r.defaultResult, mrOk);
     EXPECT_EQ(r.cancelResult, mrCancel);
 }

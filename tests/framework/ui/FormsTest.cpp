@@ -1,7 +1,7 @@
+#include "framework/ui/Forms.h"
 #include "framework/core/Exception.h"
 #include "framework/graphics/Bitmap.h"
 #include "framework/ui/Application.h"
-#include "framework/ui/Forms.h"
 #include "framework/ui/StdCtrls.h"
 #include "tests/support/UiTestSupport.h"
 

@@ -1,6 +1,6 @@
+#include "framework/ui/Menus.h"
 #include "framework/ui/Application.h"
 #include "framework/ui/Forms.h"
-#include "framework/ui/Menus.h"
 #include "tests/support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +32,9 @@ void pressWhenOpen(std::vector<Qt::Key> keys, std::vector<std::string>* highligh
             ASSERT_NE(menu, nullptr) << "no menu left for the key";
             QTest::keyClick(menu, key);
             auto* now = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            highlighted->push_back(!now ? "(closed)" : now->activeAction() ? now->activeAction()->text().toStdString() : "");
+            highlighted->push_back(!now                  ? "(closed)"
+                                   : now->activeAction() ? now->activeAction()->text().toStdString()
+                                                         : "");
         }
         if (QApplication::activePopupWidget())
             ADD_FAILURE() << "the keys left a menu open";
