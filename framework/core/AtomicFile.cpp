@@ -189,7 +189,7 @@ std::string ResolveSymlinks(const std::string& path)
     return current;
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view bytes)
+void WriteFileAtomically(const std::string& path, std::string_view bytes, FileFlush flush)
 {
     const std::string target = ResolveSymlinks(path);
     const std::string folder = directoryOf(target);
@@ -233,7 +233,7 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes)
         if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
             fail(path, errno);
     }
-    if (::fsync(fd.get()) != 0)
+    if (flush == FileFlush::Flushed && ::fsync(fd.get()) != 0)
         fail(path, errno);
     if (::close(fd.release()) != 0)
         fail(path, errno);
@@ -242,6 +242,8 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes)
     temporary.armed = false;
     removeStaleTemporaries(folder, target);
 
+    if (flush == FileFlush::Unflushed)
+        return;
     // The rename itself is durable only once the folder is flushed.
     FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0)

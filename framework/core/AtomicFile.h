@@ -15,7 +15,12 @@ std::optional<std::string> ReadFileBytes(const std::string& path);
 // a symbolic link keeps pointing at its target, which is replaced. A file without its
 // owner's write permission is never replaced, whoever runs the program.
 // Raises EFCreateError naming the path and the system's reason.
-void WriteFileAtomically(const std::string& path, std::string_view bytes);
+//
+// Unflushed skips both flushes to disk: the replacement stays all or nothing for any
+// failure of the process, but a power loss may keep the old file. It suits tools writing
+// files they can make again, where two flushes cost more than the whole job.
+enum class FileFlush { Flushed, Unflushed };
+void WriteFileAtomically(const std::string& path, std::string_view bytes, FileFlush flush = FileFlush::Flushed);
 
 // Where a write to path really lands: symbolic links followed to their final target.
 std::string ResolveSymlinks(const std::string& path);
