@@ -117,15 +117,15 @@ void expectComposedLikeReference(const std::vector<uint8_t>& bytes)
     EXPECT_EQ(size_t(count), reference->frames.size());
 }
 
-std::vector<uint8_t> bytesOf(const ImageSpec& spec)
+std::vector<uint8_t> bytesOf(const ImagePlan& plan)
 {
-    return saveGif(*buildImage(spec));
+    return saveGif(*buildImage(plan));
 }
 
 const std::vector<TColor> kColours = {RGB(250, 240, 230), RGB(200, 0, 0),   RGB(0, 160, 0),   RGB(0, 0, 220),
                                       RGB(90, 90, 90),    RGB(255, 255, 0), RGB(0, 255, 255), RGB(40, 20, 10)};
 
-FrameSpec disposed(FrameSpec f, int disposal, int transparent = -1)
+FramePlan disposed(FramePlan f, int disposal, int transparent = -1)
 {
     f.disposal = disposal;
     f.transparent = transparent;
@@ -133,9 +133,9 @@ FrameSpec disposed(FrameSpec f, int disposal, int transparent = -1)
 }
 
 // A frame whose pixels run through indices first..first+3, so each position shows.
-FrameSpec patterned(int left, int top, int width, int height, int first)
+FramePlan patterned(int left, int top, int width, int height, int first)
 {
-    FrameSpec f = solidFrame(left, top, width, height, 0);
+    FramePlan f = solidFrame(left, top, width, height, 0);
     for (size_t i = 0; i < f.pixels.size(); ++i)
         f.pixels[i] = uint8_t(first + (i * 5) % 4);
     return f;
@@ -172,14 +172,14 @@ INSTANTIATE_TEST_SUITE_P(TestData, AnimatedFile, testing::ValuesIn(animatedFiles
 
 struct MadeCase {
     const char* name;
-    ImageSpec spec;
+    ImagePlan plan;
 };
 
 class MadeAnimation : public testing::TestWithParam<MadeCase> {};
 
 TEST_P(MadeAnimation, ComposesAsTheReferenceDoes)
 {
-    expectComposedLikeReference(bytesOf(GetParam().spec));
+    expectComposedLikeReference(bytesOf(GetParam().plan));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -210,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
         MadeCase{"local_maps_and_background_index",
                  {6, 4, kColours, {disposed(patterned(0, 0, 6, 4, 0), 2),
                                    [] {
-                                       FrameSpec f = disposed(patterned(1, 1, 3, 2, 0), 1, 1);
+                                       FramePlan f = disposed(patterned(1, 1, 3, 2, 0), 1, 1);
                                        f.local = {RGB(1, 2, 3), RGB(4, 5, 6), RGB(7, 8, 9), RGB(10, 11, 12)};
                                        return f;
                                    }()},
@@ -258,14 +258,14 @@ int playAgainstReference(const std::vector<uint8_t>& bytes, TGIFDrawFlags flags,
 
 TEST(Composition, RestoringToBackgroundWithoutTransparencyFillsTheBackgroundColour)
 {
-    ImageSpec spec{8,
+    ImagePlan plan{8,
                    6,
                    kColours,
                    {disposed(patterned(1, 1, 6, 4, 0), 2, 2), disposed(patterned(0, 0, 4, 4, 4), 2, 5),
                     disposed(patterned(3, 2, 5, 4, 1), 1)},
                    -1,
                    7};
-    const int painted = playAgainstReference(bytesOf(spec), 0, 8, 6, Rect(0, 0, 8, 6), kColours[7], [](TGIFPainter& p) {
+    const int painted = playAgainstReference(bytesOf(plan), 0, 8, 6, Rect(0, 0, 8, 6), kColours[7], [](TGIFPainter& p) {
         EXPECT_NE(p.FrameBuffer(), nullptr);
         EXPECT_EQ(p.BackgroundSave(), nullptr);
     });
@@ -274,13 +274,13 @@ TEST(Composition, RestoringToBackgroundWithoutTransparencyFillsTheBackgroundColo
 
 TEST(Composition, APainterAwayFromTheCanvasOriginRestoresInItsOwnArea)
 {
-    ImageSpec spec{8,
+    ImagePlan plan{8,
                    6,
                    kColours,
                    {disposed(patterned(0, 0, 8, 6, 0), 1), disposed(patterned(1, 1, 4, 4, 4), 2, 4),
                     disposed(patterned(3, 2, 4, 3, 1), 1)}};
     for (const TGIFDrawFlags flags : {TGIFDrawFlags(dfTransparent), TGIFDrawFlags(0)})
-        EXPECT_EQ(playAgainstReference(bytesOf(spec), flags, 20, 16, Rect(5, 7, 13, 13), kColours[0]), 3);
+        EXPECT_EQ(playAgainstReference(bytesOf(plan), flags, 20, 16, Rect(5, 7, 13, 13), kColours[0]), 3);
 }
 
 TEST(Composition, AnAnimationWithoutColourTablesComposesBlack)

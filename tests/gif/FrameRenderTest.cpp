@@ -23,9 +23,9 @@ namespace {
 const std::vector<TColor> kFour = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255)};
 
 // Indices 0 .. 3 in turn.
-FrameSpec countingFrame(int width, int height)
+FramePlan countingFrame(int width, int height)
 {
-    FrameSpec f;
+    FramePlan f;
     f.width = width;
     f.height = height;
     for (int i = 0; i < width * height; ++i)
@@ -92,7 +92,7 @@ TEST_P(FrameMask, MarksExactlyTheTransparentPixelsMostSignificantBitFirst)
 {
     const MaskCase& c = GetParam();
     EXPECT_EQ(MaskRowBytes(c.width), c.rowBytes);
-    FrameSpec f;
+    FramePlan f;
     f.width = c.width;
     f.height = 2;
     f.transparent = 3;
@@ -120,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(Widths, FrameMask,
 
 TEST(FrameRendering, ATransparentColourNoPixelHasGivesNoMaskAndDrawsOpaque)
 {
-    FrameSpec f = countingFrame(4, 1);
+    FramePlan f = countingFrame(4, 1);
     f.pixels = {0, 1, 2, 0};
     f.transparent = 3;
     auto image = buildImage({4, 1, kFour, {f}});
@@ -134,7 +134,7 @@ TEST(FrameRendering, ATransparentColourNoPixelHasGivesNoMaskAndDrawsOpaque)
 
 TEST(FrameRendering, TransparentDrawingKeepsTheTargetUnderTransparentPixels)
 {
-    FrameSpec f;
+    FramePlan f;
     f.width = 3;
     f.height = 1;
     f.pixels = {0, 3, 2};
@@ -151,8 +151,8 @@ TEST(FrameRendering, TransparentDrawingKeepsTheTargetUnderTransparentPixels)
 
 TEST(FrameRendering, AnEmptyFrameHasNoBitmapAndDrawsNothing)
 {
-    ImageSpec spec{4, 4, kFour, {FrameSpec{}}};
-    auto image = buildImage(spec);
+    ImagePlan plan{4, 4, kFour, {FramePlan{}}};
+    auto image = buildImage(plan);
     EXPECT_EQ(frameOf(*image).RenderedBitmap(), nullptr);
     auto target = canvasOf(4, 4, clBlack);
     frameOf(*image).DrawFrame(target->Canvas(), Rect(0, 0, 4, 4), false, true);
@@ -213,7 +213,7 @@ TEST_P(DitheredFrame, CubeColoursMapExactlyAndTransparentPixelsKeepTheFill)
 {
     const int width = GetParam().width;
     const std::vector<TColor> colours = {RGB(0, 51, 102), RGB(255, 204, 153), RGB(100, 30, 200), RGB(51, 51, 51)};
-    FrameSpec f;
+    FramePlan f;
     f.width = width;
     f.height = 3;
     f.transparent = 2;
@@ -241,7 +241,7 @@ TEST_P(DitheredFrame, ErrorsDiffuseAlongTheSerpentineWalk)
     std::vector<TColor> ramp;
     for (int i = 0; i < 16; ++i)
         ramp.push_back(RGB(i * 13 + 7, 200 - i * 9, (i * 37) % 256));
-    FrameSpec f;
+    FramePlan f;
     f.width = width;
     f.height = 4;
     f.transparent = 5;
@@ -277,7 +277,7 @@ INSTANTIATE_TEST_SUITE_P(Widths, DitheredFrame, testing::Values(DitherCase{8}, D
 TEST(FrameRendering, IndicesBeyondTheMapRenderBlackWithOneWarning)
 {
     for (const bool dithered : {false, true}) {
-        FrameSpec f;
+        FramePlan f;
         f.width = 4;
         f.height = 2;
         f.pixels = {0, 9, 200, 1, 9, 9, 1, 0};
@@ -316,7 +316,7 @@ TEST(FrameRendering, AnImageWithoutColourTablesRendersBlackWhileItsPalettesStill
 
 TEST(FramePalette, TakesTheFirstOfBitmapCacheCubeImageAndLocalMap)
 {
-    FrameSpec local = solidFrame(0, 0, 1, 1, 0);
+    FramePlan local = solidFrame(0, 0, 1, 1, 0);
     local.local = {RGB(1, 2, 3), RGB(4, 5, 6)};
     auto image = buildImage({1, 1, kFour, {solidFrame(0, 0, 1, 1, 0), local}});
     image->SetDrawFlags(0);
@@ -396,7 +396,7 @@ TEST(FrameRendering, ReportsStartEveryThirtySecondRowAndEnd)
 
 TEST(FrameRendering, AFailedRenderingKeepsTheMaskDueAndAsksForNoRepaint)
 {
-    FrameSpec f = solidFrame(0, 0, 2, 2, 3);
+    FramePlan f = solidFrame(0, 0, 2, 2, 3);
     f.transparent = 3;
     auto image = buildImage({2, 2, kFour, {f}});
     image->SetPaletteChanged();
@@ -422,7 +422,7 @@ TEST(FrameRendering, AFailedRenderingKeepsTheMaskDueAndAsksForNoRepaint)
 
 TEST(FrameRendering, MaskAvailableRendersAgainWhenTheMaskIsDue)
 {
-    FrameSpec f = solidFrame(0, 0, 2, 1, 3);
+    FramePlan f = solidFrame(0, 0, 2, 1, 3);
     f.transparent = 3;
     auto image = buildImage({2, 1, kFour, {f}});
     TGIFSubImage& frame = frameOf(*image);
@@ -437,7 +437,7 @@ TEST(FrameRendering, MaskAvailableRendersAgainWhenTheMaskIsDue)
 
 TEST(FrameRendering, CachesGoWhenTheFrameIsClearedOrResized)
 {
-    FrameSpec f = solidFrame(0, 0, 2, 1, 3);
+    FramePlan f = solidFrame(0, 0, 2, 1, 3);
     f.transparent = 3;
     auto image = buildImage({4, 4, kFour, {f}});
     TGIFSubImage& frame = frameOf(*image);
@@ -484,7 +484,7 @@ TEST(MaskedStretchBlt, CopiesTheSourceOnlyWhereTheMaskIsClearAtAnySize)
 
 TEST(FrameCopy, AnotherFramesContentIsCopiedAndOtherSourcesAreRefused)
 {
-    FrameSpec f = solidFrame(1, 1, 2, 2, 1);
+    FramePlan f = solidFrame(1, 1, 2, 2, 1);
     f.transparent = 1;
     f.local = {RGB(7, 7, 7), RGB(8, 8, 8)};
     auto image = buildImage({4, 4, kFour, {f}});

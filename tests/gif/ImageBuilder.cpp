@@ -9,23 +9,23 @@
 
 #include <algorithm>
 
-std::unique_ptr<TGIFImage> buildImage(const ImageSpec& spec)
+std::unique_ptr<TGIFImage> buildImage(const ImagePlan& plan)
 {
     auto image = std::make_unique<TGIFImage>();
-    for (TColor c : spec.global)
+    for (TColor c : plan.global)
         image->Header().ColorMap().Add(c);
-    image->Header().SetBackgroundColorIndex(static_cast<uint8_t>(spec.background));
-    image->SetWidth(spec.width);
-    image->SetHeight(spec.height);
-    for (size_t i = 0; i < spec.frames.size(); ++i) {
-        const FrameSpec& f = spec.frames[i];
+    image->Header().SetBackgroundColorIndex(static_cast<uint8_t>(plan.background));
+    image->SetWidth(plan.width);
+    image->SetHeight(plan.height);
+    for (size_t i = 0; i < plan.frames.size(); ++i) {
+        const FramePlan& f = plan.frames[i];
         auto frame = std::make_unique<TGIFSubImage>(image.get());
         for (TColor c : f.local)
             frame->ColorMap().Add(c);
-        if (i == 0 && spec.loops >= 0) {
+        if (i == 0 && plan.loops >= 0) {
             auto loop = std::make_unique<TGIFAppExtNSLoop>(frame.get());
             loop->SetIdentifier(AppIdentifier("NETSCAPE2.0"));
-            loop->SetLoops(static_cast<uint16_t>(spec.loops));
+            loop->SetLoops(static_cast<uint16_t>(plan.loops));
             frame->Extensions().Add(std::move(loop));
         }
         if (f.transparent >= 0 || f.disposal >= 0 || f.delay > 0) {
@@ -46,14 +46,14 @@ std::unique_ptr<TGIFImage> buildImage(const ImageSpec& spec)
         image->Images().Add(std::move(frame));
     }
     // Frames may stand past the screen, as files may have them.
-    image->Header().SetWidth(static_cast<uint16_t>(spec.width));
-    image->Header().SetHeight(static_cast<uint16_t>(spec.height));
+    image->Header().SetWidth(static_cast<uint16_t>(plan.width));
+    image->Header().SetHeight(static_cast<uint16_t>(plan.height));
     return image;
 }
 
-FrameSpec solidFrame(int left, int top, int width, int height, uint8_t index)
+FramePlan solidFrame(int left, int top, int width, int height, uint8_t index)
 {
-    FrameSpec f;
+    FramePlan f;
     f.left = left;
     f.top = top;
     f.width = width;

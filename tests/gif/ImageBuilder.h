@@ -10,7 +10,7 @@
 class TBitmap;
 
 // A frame described by value; the builder makes the blocks.
-struct FrameSpec {
+struct FramePlan {
     int left = 0, top = 0, width = 0, height = 0;
     std::vector<uint8_t> pixels; // width x height indices; empty leaves the frame zeroed
     int transparent = -1;        // the transparent index, or none
@@ -19,18 +19,18 @@ struct FrameSpec {
     std::vector<TColor> local; // a local colour map when not empty
 };
 
-struct ImageSpec {
+struct ImagePlan {
     int width = 0, height = 0;
     std::vector<TColor> global;
-    std::vector<FrameSpec> frames;
+    std::vector<FramePlan> frames;
     int loops = -1;     // a loop extension on frame 0 when not negative
     int background = 0; // the header's background colour index
 };
 
-std::unique_ptr<TGIFImage> buildImage(const ImageSpec& spec);
+std::unique_ptr<TGIFImage> buildImage(const ImagePlan& plan);
 
 // A frame of one colour index.
-FrameSpec solidFrame(int left, int top, int width, int height, uint8_t index);
+FramePlan solidFrame(int left, int top, int width, int height, uint8_t index);
 
 // The colour of a pixel of a 32-bit or 8-bit bitmap, as 0x00BBGGRR.
 TColor pixelAt(const TBitmap& bitmap, int x, int y);

@@ -302,7 +302,7 @@ TEST(Import, FailuresLeaveTheFrameAsItWas)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto image = buildImage({4, 4, {}, {[] {
-                                     FrameSpec f = solidFrame(1, 1, 2, 2, 1);
+                                     FramePlan f = solidFrame(1, 1, 2, 2, 1);
                                      f.local = {clGreen, clYellow};
                                      f.transparent = 0;
                                      f.delay = 7;

@@ -15,10 +15,10 @@ namespace {
 
 const std::vector<TColor> Four = {clRed, clLime, clBlue, clWhite};
 
-FrameSpec frame(int left, int top, int width, int height, std::vector<uint8_t> pixels, int transparent = -1,
+FramePlan frame(int left, int top, int width, int height, std::vector<uint8_t> pixels, int transparent = -1,
                 int disposal = -1, int delay = 0)
 {
-    FrameSpec f;
+    FramePlan f;
     f.left = left;
     f.top = top;
     f.width = width;
@@ -91,7 +91,7 @@ TEST(Merge, StopsWhereThePreviousFrameIsNotWhatShows)
 {
     struct Case {
         const char* name;
-        FrameSpec previous, current;
+        FramePlan previous, current;
         int background = 0;
     };
     const std::vector<Case> cases = {
@@ -105,9 +105,9 @@ TEST(Merge, StopsWhereThePreviousFrameIsNotWhatShows)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ImageSpec spec{2, 1, Four, {c.previous, c.current}};
-        spec.background = c.background;
-        auto image = buildImage(spec);
+        ImagePlan plan{2, 1, Four, {c.previous, c.current}};
+        plan.background = c.background;
+        auto image = buildImage(plan);
         TGIFSubImage& f = image->Images().Items(1);
         const auto before = pixels(f);
         f.MergeWithPrevious(&image->Images().Items(0));
@@ -129,7 +129,7 @@ TEST(Merge, ChoosesTheTransparentIndexWithoutHidingPixels)
 {
     struct Case {
         const char* name;
-        FrameSpec other;
+        FramePlan other;
         int expected;
     };
     // The current frame uses index 2 itself; borrowing it would hide its own blue pixel.
@@ -149,7 +149,7 @@ TEST(Merge, ChoosesTheTransparentIndexWithoutHidingPixels)
     }
 
     // A local map gets its own black entry.
-    FrameSpec local = frame(0, 0, 2, 1, {0, 1});
+    FramePlan local = frame(0, 0, 2, 1, {0, 1});
     local.local = {clRed, clGreen};
     auto image = buildImage({2, 1, Four, {frame(0, 0, 2, 1, {0, 0}), local}});
     TGIFSubImage& f = image->Images().Items(1);
@@ -159,9 +159,9 @@ TEST(Merge, ChoosesTheTransparentIndexWithoutHidingPixels)
 }
 
 // Hand-built animations, each pass alone and all together.
-std::vector<ImageSpec> animations()
+std::vector<ImagePlan> animations()
 {
-    ImageSpec moving{6, 4, Four, {}, 0, 0};
+    ImagePlan moving{6, 4, Four, {}, 0, 0};
     moving.frames.push_back(frame(0, 0, 6, 4, std::vector<uint8_t>(24, 0), -1, 1, 10));
     std::vector<uint8_t> second(24, 0);
     second[7] = second[8] = 2;
@@ -169,7 +169,7 @@ std::vector<ImageSpec> animations()
     moving.frames.push_back(frame(0, 0, 6, 4, second, -1, 1, 5)); // equal picture
     moving.frames.push_back(frame(1, 1, 3, 2, {3, 3, 3, 3, 1, 3}, 3, 2, 20));
     moving.frames.push_back(frame(0, 0, 2, 2, {3, 3, 3, 3}, 3, 1, 30)); // shows nothing
-    ImageSpec restores{4, 2, Four, {}, 2, 1};
+    ImagePlan restores{4, 2, Four, {}, 2, 1};
     restores.frames.push_back(frame(0, 0, 2, 2, {0, 1, 2, 3}, -1, 2, 4));
     restores.frames.push_back(frame(0, 0, 4, 2, std::vector<uint8_t>(8, 1), -1, 3, 4));
     restores.frames.push_back(frame(1, 0, 2, 2, {0, 0, 0, 0}, -1, 3, 4));
@@ -181,9 +181,9 @@ TEST(Optimize, EveryPassAloneAndTogetherKeepsTheTimeline)
 {
     for (int options :
          {int(goSortColorMaps), int(goCleanup), int(goMergeFrames), int(goTrimTransparent), int(AllOptimizations)}) {
-        for (const ImageSpec& spec : animations()) {
-            SCOPED_TRACE(testing::Message() << "options " << int(options) << " frames " << spec.frames.size());
-            auto image = buildImage(spec);
+        for (const ImagePlan& plan : animations()) {
+            SCOPED_TRACE(testing::Message() << "options " << int(options) << " frames " << plan.frames.size());
+            auto image = buildImage(plan);
             expectSameTimeline(*image, TGIFOptimizations(options));
         }
     }
@@ -277,7 +277,7 @@ TEST(Optimize, DisposalBecomesNoneOnlyWhereNothingShowsIt)
 {
     struct Case {
         const char* name;
-        FrameSpec next;
+        FramePlan next;
         int expected;
     };
     const std::vector<Case> cases = {
@@ -294,7 +294,7 @@ TEST(Optimize, DisposalBecomesNoneOnlyWhereNothingShowsIt)
         EXPECT_EQ(image->Images().Items(0).GraphicControlExtension()->Disposal(), c.expected);
     }
     // A control block without image belongs to the next image once written.
-    FrameSpec bare;
+    FramePlan bare;
     bare.disposal = 2;
     bare.delay = 5;
     auto image = buildImage({3, 1, Four, {bare, frame(0, 0, 2, 1, {1, 1}), frame(2, 0, 1, 1, {0}, -1, 1, 5)}});

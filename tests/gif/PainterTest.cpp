@@ -59,14 +59,14 @@ protected:
     // Frames of `delay` units each, the first carrying a loop extension when loops >= 0.
     std::unique_ptr<TGIFImage> animation(int frames, int delay, int loops = -1, int disposal = -1)
     {
-        ImageSpec spec{4, 4, kColours, {}, loops};
+        ImagePlan plan{4, 4, kColours, {}, loops};
         for (int i = 0; i < frames; ++i) {
-            FrameSpec f = solidFrame(0, 0, 4, 4, uint8_t(i % 4));
+            FramePlan f = solidFrame(0, 0, 4, 4, uint8_t(i % 4));
             f.delay = delay;
             f.disposal = disposal;
-            spec.frames.push_back(f);
+            plan.frames.push_back(f);
         }
-        return buildImage(spec);
+        return buildImage(plan);
     }
 
     // Records the image's painter events with the clock's time, checking that each runs
@@ -321,8 +321,8 @@ TEST_F(Painting, AHandlerCanMakeTheAnimationJumpOrRestart)
 
 TEST_F(Painting, AnEmptyFrameEndsThePass)
 {
-    ImageSpec spec{4, 4, kColours, {solidFrame(0, 0, 4, 4, 0), FrameSpec{}, solidFrame(0, 0, 4, 4, 1)}, 2};
-    auto image = buildImage(spec);
+    ImagePlan plan{4, 4, kColours, {solidFrame(0, 0, 4, 4, 0), FramePlan{}, solidFrame(0, 0, 4, 4, 1)}, 2};
+    auto image = buildImage(plan);
     record(*image);
     play(*image, kDefault, [&] { return !named("end").empty(); });
     std::vector<int> frames;
@@ -457,8 +457,8 @@ class DestroyedImage : public Painting, public testing::WithParamInterface<Destr
 TEST_P(DestroyedImage, EndsItsThreadedPainterCleanly)
 {
     const DestroyCase& c = GetParam();
-    ImageSpec spec{c.width, c.width, kColours, {solidFrame(0, 0, 4, 4, 0), solidFrame(0, 0, c.width, c.width, 1)}, 0};
-    auto image = buildImage(spec);
+    ImagePlan plan{c.width, c.width, kColours, {solidFrame(0, 0, 4, 4, 0), solidFrame(0, 0, c.width, c.width, 1)}, 0};
+    auto image = buildImage(plan);
     record(*image);
     TGIFPainter* painter = nullptr;
     image->StartPainting(painter, target.Canvas(), kDefault, Rect(0, 0, 4, 4))->Start();

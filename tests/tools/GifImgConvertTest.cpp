@@ -119,7 +119,7 @@ TEST(GifImgOptimize, NeverWritesMoreThanItRead)
 
     // A repeated frame goes, its delay added to the one it repeats; through standard
     // input and output, the report on standard error.
-    FrameSpec a = solidFrame(0, 0, 8, 8, 1), b = solidFrame(0, 0, 8, 8, 1), c = solidFrame(0, 0, 8, 8, 2);
+    FramePlan a = solidFrame(0, 0, 8, 8, 1), b = solidFrame(0, 0, 8, 8, 1), c = solidFrame(0, 0, 8, 8, 2);
     a.disposal = b.disposal = c.disposal = 1;
     a.delay = 4;
     b.delay = 6;

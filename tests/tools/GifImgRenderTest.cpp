@@ -31,9 +31,9 @@ void writeFile(const std::string& file, const std::vector<uint8_t>& bytes)
 const std::vector<TColor> kColours = {RGB(250, 240, 230), RGB(200, 0, 0),   RGB(0, 160, 0),   RGB(0, 0, 220),
                                       RGB(90, 90, 90),    RGB(255, 255, 0), RGB(0, 255, 255), RGB(40, 20, 10)};
 
-FrameSpec frame(int left, int top, int width, int height, int first, int disposal, int transparent = -1)
+FramePlan frame(int left, int top, int width, int height, int first, int disposal, int transparent = -1)
 {
-    FrameSpec f = solidFrame(left, top, width, height, 0);
+    FramePlan f = solidFrame(left, top, width, height, 0);
     for (size_t i = 0; i < f.pixels.size(); ++i)
         f.pixels[i] = uint8_t(first + (i * 5) % 4);
     f.disposal = disposal;
@@ -42,13 +42,13 @@ FrameSpec frame(int left, int top, int width, int height, int first, int disposa
 }
 
 // Restore to previous after keep and after restore to background, with transparency.
-const ImageSpec kDisposals{
+const ImagePlan kDisposals{
     12,
     8,
     kColours,
     {frame(0, 0, 12, 8, 0, 1), frame(2, 1, 6, 5, 4, 2, 5), frame(4, 2, 6, 5, 1, 3, 2), frame(1, 3, 5, 4, 3, 0)}};
 // Frames partly or wholly past the screen, a background index of its own.
-const ImageSpec kClipped{
+const ImagePlan kClipped{
     10,       6,
     kColours, {frame(6, 2, 8, 6, 1, 2), frame(0, 0, 3, 3, 4, 1, 4), frame(20, 20, 2, 2, 2, 1), frame(8, 4, 4, 4, 3, 0)},
     -1,       6};
