@@ -13,9 +13,111 @@
 
 #include <cstring>
 #include <exception>
+#include <list>
+#include <map>
+#include <mutex>
 #include <new>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define CARNELO_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CARNELO_ASAN 1
+#endif
+#endif
+#ifdef CARNELO_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace {
+
+// Freed frame pixels are kept for the next frames of the same size. Without them a load
+// of many small frames after another takes fresh pages from the system for each (the C
+// library gives the freed heap back), and their page faults cost as much as decoding.
+// Reuse is by exact size, so a load holds no more than its frames' pixels. After every
+// image is freed at most RetainedBytes stay held (one process-wide cache, the oldest
+// block given back first); blocks below MinBlock bytes come cheaply from the heap.
+class PixelBlockCache {
+public:
+    static constexpr int64_t RetainedBytes = int64_t(16) << 20;
+    static constexpr int64_t MinBlock = 1024;
+
+    static PixelBlockCache& instance()
+    {
+        // Never destroyed: images in static storage may free their frames after it.
+        static PixelBlockCache* cache = new PixelBlockCache;
+        return *cache;
+    }
+
+    uint8_t* take(int64_t size)
+    {
+        if (size < MinBlock || size > RetainedBytes)
+            return nullptr;
+        std::lock_guard<std::mutex> lock(m_lock);
+        const auto found = m_bySize.find(size);
+        if (found == m_bySize.end())
+            return nullptr;
+        uint8_t* const block = found->second->data;
+        m_order.erase(found->second);
+        m_bySize.erase(found);
+        m_held -= size;
+#ifdef CARNELO_ASAN
+        ASAN_UNPOISON_MEMORY_REGION(block, static_cast<size_t>(size));
+#endif
+        return block;
+    }
+
+    // Takes the block (from new[]) in any case.
+    void give(uint8_t* block, int64_t size) noexcept
+    {
+        if (size < MinBlock || size > RetainedBytes) {
+            delete[] block;
+            return;
+        }
+        std::lock_guard<std::mutex> lock(m_lock);
+        try {
+            while (m_held + size > RetainedBytes) {
+                const Block& oldest = m_order.front();
+#ifdef CARNELO_ASAN
+                ASAN_UNPOISON_MEMORY_REGION(oldest.data, static_cast<size_t>(oldest.size));
+#endif
+                delete[] oldest.data;
+                m_held -= oldest.size;
+                m_bySize.erase(oldest.entry);
+                m_order.pop_front();
+            }
+            m_order.push_back(Block{size, block, {}});
+            try {
+                m_order.back().entry = m_bySize.emplace(size, std::prev(m_order.end()));
+            } catch (...) {
+                m_order.pop_back();
+                throw;
+            }
+        } catch (...) {
+            delete[] block;
+            return;
+        }
+        m_held += size;
+#ifdef CARNELO_ASAN
+        // A frame's pixels read after it freed them still show as a fault.
+        ASAN_POISON_MEMORY_REGION(block, static_cast<size_t>(size));
+#endif
+    }
+
+private:
+    struct Block;
+    using Order = std::list<Block>;
+    using BySize = std::multimap<int64_t, Order::iterator>;
+    struct Block {
+        int64_t size;
+        uint8_t* data;
+        BySize::iterator entry;
+    };
+    std::mutex m_lock;
+    Order m_order; // oldest first
+    BySize m_bySize;
+    int64_t m_held = 0;
+};
 
 std::string_view stopText(LzwStop stop)
 {
@@ -183,7 +285,10 @@ void TGIFSubImage::allocateUnfilled()
         m_image->ReservePixelBytes(size);
     else if (size > DefaultMaxPixelBytes)
         throw EOutOfMemory();
-    m_data.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
+    uint8_t* block = PixelBlockCache::instance().take(size);
+    if (!block)
+        block = new (std::nothrow) uint8_t[static_cast<size_t>(size)];
+    m_data.reset(block);
     if (!m_data) {
         if (m_image)
             m_image->ReleasePixelBytes(size);
@@ -196,7 +301,8 @@ void TGIFSubImage::FreeData()
 {
     if (m_data && m_image)
         m_image->ReleasePixelBytes(m_dataSize);
-    m_data.reset();
+    if (m_data)
+        PixelBlockCache::instance().give(m_data.release(), m_dataSize);
     m_dataSize = 0;
 }
 
