@@ -37,9 +37,10 @@ struct LzwFailure {
 };
 
 // The fields of a Copy state entry.
+// Lengths stay below 2^16 and codes below 2^12, so neither needs a mask.
 constexpr uint64_t placedEntry(int64_t offset, int length, int prefix)
 {
-    return uint64_t(uint32_t(offset)) | uint64_t(uint16_t(length)) << 32 | uint64_t(uint16_t(prefix)) << 48;
+    return uint64_t(uint32_t(offset)) | uint64_t(uint32_t(length)) << 32 | uint64_t(uint32_t(prefix)) << 48;
 }
 constexpr uint32_t placedOffset(uint64_t entry)
 {
@@ -102,15 +103,9 @@ LzwDecoder::LzwDecoder(TStream& stream, int minCodeSize, WarningSink sink)
     if (minCodeSize < MinFastCodeSize || minCodeSize > MaxFastCodeSize) {
         prepareExact();
         m_state = State::Exact;
-        return;
     }
-    for (int c = 0; c < m_clearCode; ++c) {
-        m_table.tail[c] = static_cast<uint64_t>(c);
-        m_table.length[c] = 1;
-        m_table.skip[c] = 0;
-        m_table.prefix[c] = 0;
-        m_table.suffix[c] = static_cast<uint16_t>(c);
-    }
+    // The roots' entries are never read: a root's string is its code, and the exact path
+    // sets their prefix and suffix when it takes over.
 }
 
 LzwDecoder::~LzwDecoder()
@@ -413,9 +408,10 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
     };
 
     // The previous string, kept in registers: every code defines an entry from it.
-    int prevLength = t.length[oldCode];
-    uint64_t prevTail = t.tail[oldCode];
-    int prevSkip = t.skip[oldCode];
+    const bool rootBefore = oldCode < clearCode;
+    int prevLength = rootBefore ? 1 : t.length[oldCode];
+    uint64_t prevTail = rootBefore ? static_cast<uint64_t>(oldCode) : t.tail[oldCode];
+    int prevSkip = rootBefore ? 0 : t.skip[oldCode];
     while (p < count) {
         int code;
         if (!fetch(codeSize, code)) [[unlikely]] {
@@ -603,7 +599,10 @@ std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_
     };
     auto define = [&] {
         placed[nextCode] = nextEntry;
-        if (nextCode < TableSize && ++nextCode > static_cast<int>(codeMask) && codeSize < MaxCodeWidth) {
+        // Below the mask the code neither widens nor reaches the end of the table.
+        if (nextCode < static_cast<int>(codeMask)) [[likely]] {
+            ++nextCode;
+        } else if (nextCode < TableSize && ++nextCode > static_cast<int>(codeMask) && codeSize < MaxCodeWidth) {
             ++codeSize;
             codeMask = 2 * codeMask + 1;
         }
@@ -632,17 +631,14 @@ std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_
                 continue;
             }
             fetched = true;
-            if (code - clearCode <= 1 || code > nextCode)
+            // The clear and end codes, and a code not yet defined, take the general steps.
+            if (code - clearCode <= 1 || code >= nextCode)
                 break;
-            const bool defined = code < nextCode;
-            const uint64_t entry = defined ? placed[code] : nextEntry;
+            const uint64_t entry = placed[code];
             const int length = placedLength(entry);
             if (p + length > safeEnd)
                 break;
-            const uint8_t* const from = out + placedOffset(entry);
-            copyString(to, from, length - !defined);
-            if (!defined)
-                to[length - 1] = *from;
+            copyString(to, out + placedOffset(entry), length);
             define();
             nextEntry = placedEntry(p, length + 1, code);
             p += length;
