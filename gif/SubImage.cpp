@@ -11,6 +11,7 @@
 #include "gif/LzwDecoder.h"
 #include "gif/StreamHelpers.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <list>
@@ -133,6 +134,57 @@ std::string_view stopText(LzwStop stop)
     return {};
 }
 
+// Interlaced rows arrive as 0, 8, 16, ...; 4, 12, ...; 2, 6, ...; 1, 3, ... Where the
+// row that stands at y in the frame arrived, counted in rows.
+int64_t arrivalOf(int y, int height)
+{
+    const int pass0 = (height + 7) / 8;
+    const int pass1 = (height + 3) / 8;
+    const int pass2 = (height + 1) / 4;
+    if (y % 8 == 0)
+        return y / 8;
+    if (y % 8 == 4)
+        return pass0 + y / 8;
+    if (y % 4 == 2)
+        return pass0 + pass1 + y / 4;
+    return pass0 + pass1 + pass2 + y / 2;
+}
+
+// Moves rows held in arrival order to their places, in place: each cycle of the row
+// map is followed once, a strip of columns at a time through a buffer on the stack.
+void deinterlace(uint8_t* data, int width, int height)
+{
+    constexpr int Strip = 4096;
+    uint8_t held[Strip];
+    // One bit per row: moved already. A frame is at most 65535 rows high.
+    uint64_t moved[(65536 + 63) / 64];
+    for (int x = 0; x < width; x += Strip) {
+        const size_t n = static_cast<size_t>(std::min(Strip, width - x));
+        std::memset(moved, 0, sizeof(uint64_t) * static_cast<size_t>((height + 63) / 64));
+        auto row = [&](int64_t y) { return data + y * width + x; };
+        for (int start = 0; start < height; ++start) {
+            if (moved[start / 64] >> (start % 64) & 1)
+                continue;
+            int y = start;
+            int64_t from = arrivalOf(y, height);
+            if (from == y) {
+                moved[y / 64] |= uint64_t(1) << (y % 64);
+                continue;
+            }
+            std::memcpy(held, row(y), n);
+            // Each place takes the row that arrived there; the cycle closes on start.
+            while (from != start) {
+                std::memcpy(row(y), row(from), n);
+                moved[y / 64] |= uint64_t(1) << (y % 64);
+                y = static_cast<int>(from);
+                from = arrivalOf(y, height);
+            }
+            std::memcpy(row(y), held, n);
+            moved[y / 64] |= uint64_t(1) << (y % 64);
+        }
+    }
+}
+
 } // namespace
 
 // The pixels from the image data at the stream's position: the minimum code size byte,
@@ -149,23 +201,27 @@ void TGIFSubImage::readImageData(TStream& stream)
     if (frame.Transparent())
         if (const TGIFGraphicControlExtension* control = frame.GraphicControlExtension())
             fillValue = control->TransparentColorIndex();
-    if (frame.Interlaced())
-        frame.AllocateData(fillValue);
-    else
-        allocateUnfilled();
-    // A frame decoded in one piece is filled only past the indices that arrived, however
-    // the reading ends: one pass over its pixels instead of two.
+    allocateUnfilled();
+    // The frame is decoded in one piece, in the order its indices arrive, and filled only
+    // past the indices that arrived, however the reading ends; interlaced rows are then
+    // moved to their places. One pass over the pixels instead of a pass per row.
     struct Unreached {
         uint8_t* data = nullptr;
         int64_t size = 0;
         int64_t reached = 0;
         uint8_t fill = 0;
+        int width = 0;
+        int height = 0;
+        bool interlaced = false;
         ~Unreached()
         {
-            if (data)
-                std::memset(data + reached, fill, static_cast<size_t>(size - reached));
+            if (!data)
+                return;
+            std::memset(data + reached, fill, static_cast<size_t>(size - reached));
+            if (interlaced)
+                deinterlace(data, width, height);
         }
-    } unreached{frame.Interlaced() ? nullptr : m_data.get(), m_dataSize, 0, fillValue};
+    } unreached{m_data.get(), m_dataSize, 0, fillValue, frame.Width(), frame.Height(), frame.Interlaced()};
 
     const int minCodeSize = ReadByte(stream);
     if (minCodeSize < 0)
@@ -175,48 +231,17 @@ void TGIFSubImage::readImageData(TStream& stream)
             1, std::string(warning == LzwWarning::PrematureEnd ? GIFText::PrematureEnd : GIFText::BitBufferUnderrun));
     });
 
-    uint8_t* const data = frame.Data();
-    const int64_t width = frame.Width();
-    const int height = frame.Height();
-    // Where the decoder writes now; what it stored past its last index is put back.
-    uint8_t* at = data;
-    int64_t room = 0;
-    auto restore = [&](int64_t written) {
-        std::memset(at + written, fillValue,
-                    static_cast<size_t>(std::min<int64_t>(LzwDecoder::MaxOverrun, room - written)));
-    };
     LzwStop stop = LzwStop::Filled;
     std::exception_ptr failure;
     try {
-        auto decode = [&](uint8_t* to, int64_t count) {
-            at = to;
-            room = count;
-            const LzwResult result = decoder.decode(to, count);
-            stop = result.stop;
-            if (stop != LzwStop::Filled)
-                restore(result.count);
-            return stop == LzwStop::Filled;
-        };
-        if (!data) {
-        } else if (frame.Interlaced()) {
-            // Rows arrive as 0, 8, 16, ...; 4, 12, ...; 2, 6, ...; 1, 3, ...
-            static constexpr int start[4] = {0, 4, 2, 1};
-            static constexpr int step[4] = {8, 8, 4, 2};
-            bool more = true;
-            for (int pass = 0; pass < 4 && more; ++pass)
-                for (int row = start[pass]; row < height && more; row += step[pass])
-                    more = decode(data + row * width, width);
-        } else {
-            const LzwResult result = decoder.decodeWhole(data, frame.DataSize());
+        if (unreached.data) {
+            const LzwResult result = decoder.decodeWhole(unreached.data, unreached.size);
             unreached.reached = result.count;
             stop = result.stop;
         }
     } catch (...) {
         // The pixels decoded so far stay, and the reader's last step still runs.
-        if (unreached.data)
-            unreached.reached = decoder.written();
-        else
-            restore(decoder.written());
+        unreached.reached = decoder.written();
         failure = std::current_exception();
     }
     const LzwStop extra = decoder.extraStep();
