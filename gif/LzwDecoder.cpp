@@ -36,23 +36,33 @@ struct LzwFailure {
     LzwStop stop;
 };
 
-// The fields of a Copy state entry.
-constexpr uint64_t placedEntry(int64_t offset, int length, int prefix)
+// A Copy state entry: where the string stands (a user-space address fits in 48 bits)
+// and its length, one word so that a code costs one load.
+constexpr int PlacedShift = 48;
+static_assert(sizeof(void*) == 8, "entries hold an address");
+inline uint64_t placedEntry(const uint8_t* at, int length)
 {
-    return uint64_t(uint32_t(offset)) | uint64_t(uint16_t(length)) << 32 | uint64_t(uint16_t(prefix)) << 48;
+    return uint64_t(reinterpret_cast<uintptr_t>(at)) | uint64_t(uint32_t(length)) << PlacedShift;
 }
-constexpr uint32_t placedOffset(uint64_t entry)
+inline const uint8_t* placedAt(uint64_t entry)
 {
-    return static_cast<uint32_t>(entry);
+    return reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(entry & ((uint64_t(1) << PlacedShift) - 1)));
 }
 constexpr int placedLength(uint64_t entry)
 {
-    return static_cast<uint16_t>(entry >> 32);
+    return static_cast<int>(entry >> PlacedShift);
 }
-constexpr uint16_t placedPrefix(uint64_t entry)
-{
-    return static_cast<uint16_t>(entry >> 48);
-}
+
+// The roots' strings for the Copy state, with room for a whole block read past the last.
+struct RootStrings {
+    uint8_t bytes[256 + 16] = {};
+    constexpr RootStrings()
+    {
+        for (int i = 0; i < 256; ++i)
+            bytes[i] = static_cast<uint8_t>(i);
+    }
+};
+constexpr RootStrings Roots;
 
 } // namespace
 
@@ -60,14 +70,16 @@ constexpr uint16_t placedPrefix(uint64_t entry)
 // writes tail words along skip links, knowing the length up front. The fast path
 // leaves suffix alone: the exact one takes it from the tail words when it takes over.
 struct LzwTable {
-    // The Copy state's entries, one word each so that a code costs one store: where the
-    // string stands in the output, its length, and the code it extends. A full table
+    // The Copy state's entries (the code each extends goes to prefix). A full table
     // writes its spare last entry instead of testing for room.
     uint64_t placed[TableSize + 1];
+    // How many leading entries of placed hold the roots: a frame of a smaller code size
+    // overwrites those above its own.
+    int placedRoots = 0;
     uint64_t tail[TableSize];
     uint16_t length[TableSize];
     uint16_t skip[TableSize];
-    uint16_t prefix[TableSize];
+    uint16_t prefix[TableSize + 1];
     uint16_t suffix[TableSize];
     int32_t stack[StackSize];
     // A string that does not fit goes here first, with room for the overrun.
@@ -102,15 +114,9 @@ LzwDecoder::LzwDecoder(TStream& stream, int minCodeSize, WarningSink sink)
     if (minCodeSize < MinFastCodeSize || minCodeSize > MaxFastCodeSize) {
         prepareExact();
         m_state = State::Exact;
-        return;
     }
-    for (int c = 0; c < m_clearCode; ++c) {
-        m_table.tail[c] = static_cast<uint64_t>(c);
-        m_table.length[c] = 1;
-        m_table.skip[c] = 0;
-        m_table.prefix[c] = 0;
-        m_table.suffix[c] = static_cast<uint16_t>(c);
-    }
+    // The roots' entries are never read: a root's string is its code, and the exact path
+    // sets their prefix and suffix when it takes over.
 }
 
 LzwDecoder::~LzwDecoder()
@@ -230,9 +236,9 @@ void LzwDecoder::prepareExact()
         m_table.prefix[c] = m_table.suffix[c] = 0;
     for (int c = roots + 2; c < std::min(m_nextCode, TableSize); ++c) {
         if (m_state == State::Copy) {
+            // The prefix was stored as the entry was made.
             const uint64_t entry = m_table.placed[c];
-            m_table.prefix[c] = placedPrefix(entry);
-            m_table.suffix[c] = m_copyOut[placedOffset(entry) + placedLength(entry) - 1];
+            m_table.suffix[c] = placedAt(entry)[placedLength(entry) - 1];
         } else {
             const int last = (m_table.length[c] - 1) & (ChunkBytes - 1);
             m_table.suffix[c] = static_cast<uint8_t>(m_table.tail[c] >> (8 * last));
@@ -413,9 +419,10 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
     };
 
     // The previous string, kept in registers: every code defines an entry from it.
-    int prevLength = t.length[oldCode];
-    uint64_t prevTail = t.tail[oldCode];
-    int prevSkip = t.skip[oldCode];
+    const bool rootBefore = oldCode < clearCode;
+    int prevLength = rootBefore ? 1 : t.length[oldCode];
+    uint64_t prevTail = rootBefore ? static_cast<uint64_t>(oldCode) : t.tail[oldCode];
+    int prevSkip = rootBefore ? 0 : t.skip[oldCode];
     while (p < count) {
         int code;
         if (!fetch(codeSize, code)) [[unlikely]] {
@@ -541,6 +548,7 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
 namespace {
 
 constexpr int CopyBytes = LzwDecoder::MaxOverrun + 1;
+static_assert(sizeof Roots.bytes >= 256 + CopyBytes, "a block read from the last root stays in the array");
 
 // Copies length bytes (at least one) a block at a time through a register. The source
 // ends at or before to, so each block's string bytes are final when it is read; what a
@@ -562,6 +570,7 @@ inline void copyString(uint8_t* to, const uint8_t* from, int length)
 std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_t count)
 {
     uint64_t* const placed = m_table.placed;
+    uint16_t* const prefixes = m_table.prefix;
     const uint8_t* const buffer = m_buffer;
     const int clearCode = m_clearCode;
 
@@ -573,18 +582,19 @@ std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_
     int codeSize = m_codeSize;
     uint32_t codeMask = (1u << codeSize) - 1;
     int nextCode = m_nextCode;
-    // The entry the next code defines: the previous string (where it stands, its code)
-    // plus one byte. The previous string's first byte is read back from the output.
-    uint64_t nextEntry = placedEntry(0, 1, m_oldCode);
+    // The entry the next code defines: the previous string (where it stands) plus one
+    // byte, extending oldCode. Its first byte is read back from the output.
+    uint64_t nextEntry = placedEntry(out, 1);
+    int oldCode = m_oldCode;
     auto store = [&] {
         pos = p;
         m_curBit = curBit;
         m_codeSize = codeSize;
         m_codeLimit = static_cast<int>(codeMask + 1);
         m_nextCode = nextCode;
-        m_oldCode = placedPrefix(nextEntry);
+        m_oldCode = oldCode;
         if (p > 0)
-            m_firstByte = out[placedOffset(nextEntry)];
+            m_firstByte = *placedAt(nextEntry);
     };
     auto fetch = [&](int& code) {
         if (curBit + codeSize < lastBit) [[likely]] {
@@ -601,12 +611,19 @@ std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_
         code = next ? static_cast<int>(*next) : 0;
         return next.has_value();
     };
-    auto define = [&] {
+    // Enters the string just written at to, of length bytes, for code.
+    auto define = [&](const uint8_t* to, int length, int code) {
         placed[nextCode] = nextEntry;
-        if (nextCode < TableSize && ++nextCode > static_cast<int>(codeMask) && codeSize < MaxCodeWidth) {
+        prefixes[nextCode] = static_cast<uint16_t>(oldCode);
+        // Below the mask the code neither widens nor reaches the end of the table.
+        if (nextCode < static_cast<int>(codeMask)) [[likely]] {
+            ++nextCode;
+        } else if (nextCode < TableSize && ++nextCode > static_cast<int>(codeMask) && codeSize < MaxCodeWidth) {
             ++codeSize;
             codeMask = 2 * codeMask + 1;
         }
+        nextEntry = placedEntry(to, length + 1);
+        oldCode = code;
     };
 
     // Strings that end before this may store past their end freely.
@@ -615,36 +632,26 @@ std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_
         int code = 0;
         bool fetched = false;
         // The common codes, away from the end of the output and of the sub-block, in a
-        // loop of their own; anything else is left to the general steps below.
-        // Any code fits in the sub-block while this many bits are left.
+        // loop of their own: a root is a string like any other, so no test tells them
+        // apart. Anything else is left to the general steps below. Any code fits in the
+        // sub-block while this many bits are left.
         const int bitLimit = lastBit - MaxCodeWidth;
         while (p < safeEnd && curBit < bitLimit) {
             uint32_t raw;
             std::memcpy(&raw, buffer + (curBit >> 3), 4);
             code = static_cast<int>((raw >> (curBit & 7)) & codeMask);
             curBit += codeSize;
-            uint8_t* const to = out + p;
-            if (code < clearCode) {
-                *to = static_cast<uint8_t>(code);
-                define();
-                nextEntry = placedEntry(p, 2, code);
-                ++p;
-                continue;
-            }
             fetched = true;
-            if (code - clearCode <= 1 || code > nextCode)
+            // The clear and end codes, and a code not yet defined, take the general steps.
+            if (static_cast<unsigned>(code - clearCode) <= 1 || code >= nextCode)
                 break;
-            const bool defined = code < nextCode;
-            const uint64_t entry = defined ? placed[code] : nextEntry;
+            const uint64_t entry = placed[code];
             const int length = placedLength(entry);
             if (p + length > safeEnd)
                 break;
-            const uint8_t* const from = out + placedOffset(entry);
-            copyString(to, from, length - !defined);
-            if (!defined)
-                to[length - 1] = *from;
-            define();
-            nextEntry = placedEntry(p, length + 1, code);
+            uint8_t* const to = out + p;
+            copyString(to, placedAt(entry), length);
+            define(to, length, code);
             p += length;
             fetched = false;
         }
@@ -658,19 +665,12 @@ std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_
         }
         uint8_t* const to = out + p;
         const int kind = code - clearCode;
-        if (kind < 0) {
-            *to = static_cast<uint8_t>(code);
-            define();
-            nextEntry = placedEntry(p, 2, code);
-            ++p;
-            continue;
-        }
-        if (kind > 1 && code <= nextCode) {
+        if (kind < 0 || (kind > 1 && code <= nextCode)) {
             // A code equal to the next free one is the previous string plus its own first
             // byte: the entry it is about to define.
             const bool defined = code < nextCode;
             const uint64_t entry = defined ? placed[code] : nextEntry;
-            const uint8_t* const from = out + placedOffset(entry);
+            const uint8_t* const from = placedAt(entry);
             const int length = placedLength(entry);
             const int64_t room = count - p;
             if (length + MaxOverrun <= room) [[likely]] {
@@ -687,8 +687,7 @@ std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_
                 for (int i = length - 1; i >= fits; --i)
                     m_table.stack[m_stackTop++] = at(i);
             }
-            define();
-            nextEntry = placedEntry(p, length + 1, code);
+            define(to, length, code);
             p += std::min<int64_t>(length, room);
             continue;
         }
@@ -708,7 +707,8 @@ std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_
                 return LzwStop::EndCode;
             }
             out[p] = static_cast<uint8_t>(code);
-            nextEntry = placedEntry(p, 2, code);
+            nextEntry = placedEntry(out + p, 2);
+            oldCode = code;
             ++p;
             // A first code that is no index leaves the table in a state only the exact
             // path reproduces (seen in fuzzed and hand-damaged files).
@@ -747,7 +747,10 @@ LzwResult LzwDecoder::decodeWhole(uint8_t* out, int64_t count)
     // Only a first call sees every string it will copy.
     if (m_state == State::Fast && m_clearImplied && count > 0) {
         m_state = State::Copy;
-        m_copyOut = out;
+        for (int c = m_table.placedRoots; c < m_clearCode; ++c)
+            m_table.placed[c] = placedEntry(Roots.bytes + c, 1);
+        // This frame's entries overwrite those above its roots.
+        m_table.placedRoots = m_clearCode;
         return run(out, count);
     }
     return decode(out, count);

@@ -120,8 +120,6 @@ private:
     int m_oldCode = 0;
     int m_stackTop = 0;
     int64_t m_written = 0;
-    // The output of the Copy state, where its strings stand.
-    const uint8_t* m_copyOut = nullptr;
 
     // Bytes 0 and 1 carry the last two bytes of the previous sub-block, 2 to 256 the
     // current one; the rest stay zero so that a whole word can always be fetched.

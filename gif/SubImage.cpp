@@ -11,11 +11,114 @@
 #include "gif/LzwDecoder.h"
 #include "gif/StreamHelpers.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
+#include <list>
+#include <map>
+#include <mutex>
 #include <new>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define CARNELO_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CARNELO_ASAN 1
+#endif
+#endif
+#ifdef CARNELO_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace {
+
+// Freed frame pixels are kept for the next frames of the same size. Without them a load
+// of many small frames after another takes fresh pages from the system for each (the C
+// library gives the freed heap back), and their page faults cost as much as decoding.
+// Reuse is by exact size, so a load holds no more than its frames' pixels. After every
+// image is freed at most RetainedBytes stay held (one process-wide cache, the oldest
+// block given back first); blocks below MinBlock bytes come cheaply from the heap.
+class PixelBlockCache {
+public:
+    static constexpr int64_t RetainedBytes = int64_t(16) << 20;
+    static constexpr int64_t MinBlock = 1024;
+
+    static PixelBlockCache& instance()
+    {
+        // Never destroyed: images in static storage may free their frames after it.
+        static PixelBlockCache* cache = new PixelBlockCache;
+        return *cache;
+    }
+
+    uint8_t* take(int64_t size)
+    {
+        if (size < MinBlock || size > RetainedBytes)
+            return nullptr;
+        std::lock_guard<std::mutex> lock(m_lock);
+        const auto found = m_bySize.find(size);
+        if (found == m_bySize.end())
+            return nullptr;
+        uint8_t* const block = found->second->data;
+        m_order.erase(found->second);
+        m_bySize.erase(found);
+        m_held -= size;
+#ifdef CARNELO_ASAN
+        ASAN_UNPOISON_MEMORY_REGION(block, static_cast<size_t>(size));
+#endif
+        return block;
+    }
+
+    // Takes the block (from new[]) in any case.
+    void give(uint8_t* block, int64_t size) noexcept
+    {
+        if (size < MinBlock || size > RetainedBytes) {
+            delete[] block;
+            return;
+        }
+        std::lock_guard<std::mutex> lock(m_lock);
+        try {
+            while (m_held + size > RetainedBytes) {
+                const Block& oldest = m_order.front();
+#ifdef CARNELO_ASAN
+                ASAN_UNPOISON_MEMORY_REGION(oldest.data, static_cast<size_t>(oldest.size));
+#endif
+                delete[] oldest.data;
+                m_held -= oldest.size;
+                m_bySize.erase(oldest.entry);
+                m_order.pop_front();
+            }
+            m_order.push_back(Block{size, block, {}});
+            try {
+                m_order.back().entry = m_bySize.emplace(size, std::prev(m_order.end()));
+            } catch (...) {
+                m_order.pop_back();
+                throw;
+            }
+        } catch (...) {
+            delete[] block;
+            return;
+        }
+        m_held += size;
+#ifdef CARNELO_ASAN
+        // A frame's pixels read after it freed them still show as a fault.
+        ASAN_POISON_MEMORY_REGION(block, static_cast<size_t>(size));
+#endif
+    }
+
+private:
+    struct Block;
+    using Order = std::list<Block>;
+    using BySize = std::multimap<int64_t, Order::iterator>;
+    struct Block {
+        int64_t size;
+        uint8_t* data;
+        BySize::iterator entry;
+    };
+    std::mutex m_lock;
+    Order m_order; // oldest first
+    BySize m_bySize;
+    int64_t m_held = 0;
+};
 
 std::string_view stopText(LzwStop stop)
 {
@@ -29,6 +132,57 @@ std::string_view stopText(LzwStop stop)
     case LzwStop::EndCode: break;
     }
     return {};
+}
+
+// Interlaced rows arrive as 0, 8, 16, ...; 4, 12, ...; 2, 6, ...; 1, 3, ... Where the
+// row that stands at y in the frame arrived, counted in rows.
+int64_t arrivalOf(int y, int height)
+{
+    const int pass0 = (height + 7) / 8;
+    const int pass1 = (height + 3) / 8;
+    const int pass2 = (height + 1) / 4;
+    if (y % 8 == 0)
+        return y / 8;
+    if (y % 8 == 4)
+        return pass0 + y / 8;
+    if (y % 4 == 2)
+        return pass0 + pass1 + y / 4;
+    return pass0 + pass1 + pass2 + y / 2;
+}
+
+// Moves rows held in arrival order to their places, in place: each cycle of the row
+// map is followed once, a strip of columns at a time through a buffer on the stack.
+void deinterlace(uint8_t* data, int width, int height)
+{
+    constexpr int Strip = 4096;
+    uint8_t held[Strip];
+    // One bit per row: moved already. A frame is at most 65535 rows high.
+    uint64_t moved[(65536 + 63) / 64];
+    for (int x = 0; x < width; x += Strip) {
+        const size_t n = static_cast<size_t>(std::min(Strip, width - x));
+        std::memset(moved, 0, sizeof(uint64_t) * static_cast<size_t>((height + 63) / 64));
+        auto row = [&](int64_t y) { return data + y * width + x; };
+        for (int start = 0; start < height; ++start) {
+            if (moved[start / 64] >> (start % 64) & 1)
+                continue;
+            int y = start;
+            int64_t from = arrivalOf(y, height);
+            if (from == y) {
+                moved[y / 64] |= uint64_t(1) << (y % 64);
+                continue;
+            }
+            std::memcpy(held, row(y), n);
+            // Each place takes the row that arrived there; the cycle closes on start.
+            while (from != start) {
+                std::memcpy(row(y), row(from), n);
+                moved[y / 64] |= uint64_t(1) << (y % 64);
+                y = static_cast<int>(from);
+                from = arrivalOf(y, height);
+            }
+            std::memcpy(row(y), held, n);
+            moved[y / 64] |= uint64_t(1) << (y % 64);
+        }
+    }
 }
 
 } // namespace
@@ -47,23 +201,27 @@ void TGIFSubImage::readImageData(TStream& stream)
     if (frame.Transparent())
         if (const TGIFGraphicControlExtension* control = frame.GraphicControlExtension())
             fillValue = control->TransparentColorIndex();
-    if (frame.Interlaced())
-        frame.AllocateData(fillValue);
-    else
-        allocateUnfilled();
-    // A frame decoded in one piece is filled only past the indices that arrived, however
-    // the reading ends: one pass over its pixels instead of two.
+    allocateUnfilled();
+    // The frame is decoded in one piece, in the order its indices arrive, and filled only
+    // past the indices that arrived, however the reading ends; interlaced rows are then
+    // moved to their places. One pass over the pixels instead of a pass per row.
     struct Unreached {
         uint8_t* data = nullptr;
         int64_t size = 0;
         int64_t reached = 0;
         uint8_t fill = 0;
+        int width = 0;
+        int height = 0;
+        bool interlaced = false;
         ~Unreached()
         {
-            if (data)
-                std::memset(data + reached, fill, static_cast<size_t>(size - reached));
+            if (!data)
+                return;
+            std::memset(data + reached, fill, static_cast<size_t>(size - reached));
+            if (interlaced)
+                deinterlace(data, width, height);
         }
-    } unreached{frame.Interlaced() ? nullptr : m_data.get(), m_dataSize, 0, fillValue};
+    } unreached{m_data.get(), m_dataSize, 0, fillValue, frame.Width(), frame.Height(), frame.Interlaced()};
 
     const int minCodeSize = ReadByte(stream);
     if (minCodeSize < 0)
@@ -73,48 +231,17 @@ void TGIFSubImage::readImageData(TStream& stream)
             1, std::string(warning == LzwWarning::PrematureEnd ? GIFText::PrematureEnd : GIFText::BitBufferUnderrun));
     });
 
-    uint8_t* const data = frame.Data();
-    const int64_t width = frame.Width();
-    const int height = frame.Height();
-    // Where the decoder writes now; what it stored past its last index is put back.
-    uint8_t* at = data;
-    int64_t room = 0;
-    auto restore = [&](int64_t written) {
-        std::memset(at + written, fillValue,
-                    static_cast<size_t>(std::min<int64_t>(LzwDecoder::MaxOverrun, room - written)));
-    };
     LzwStop stop = LzwStop::Filled;
     std::exception_ptr failure;
     try {
-        auto decode = [&](uint8_t* to, int64_t count) {
-            at = to;
-            room = count;
-            const LzwResult result = decoder.decode(to, count);
-            stop = result.stop;
-            if (stop != LzwStop::Filled)
-                restore(result.count);
-            return stop == LzwStop::Filled;
-        };
-        if (!data) {
-        } else if (frame.Interlaced()) {
-            // Rows arrive as 0, 8, 16, ...; 4, 12, ...; 2, 6, ...; 1, 3, ...
-            static constexpr int start[4] = {0, 4, 2, 1};
-            static constexpr int step[4] = {8, 8, 4, 2};
-            bool more = true;
-            for (int pass = 0; pass < 4 && more; ++pass)
-                for (int row = start[pass]; row < height && more; row += step[pass])
-                    more = decode(data + row * width, width);
-        } else {
-            const LzwResult result = decoder.decodeWhole(data, frame.DataSize());
+        if (unreached.data) {
+            const LzwResult result = decoder.decodeWhole(unreached.data, unreached.size);
             unreached.reached = result.count;
             stop = result.stop;
         }
     } catch (...) {
         // The pixels decoded so far stay, and the reader's last step still runs.
-        if (unreached.data)
-            unreached.reached = decoder.written();
-        else
-            restore(decoder.written());
+        unreached.reached = decoder.written();
         failure = std::current_exception();
     }
     const LzwStop extra = decoder.extraStep();
@@ -183,7 +310,10 @@ void TGIFSubImage::allocateUnfilled()
         m_image->ReservePixelBytes(size);
     else if (size > DefaultMaxPixelBytes)
         throw EOutOfMemory();
-    m_data.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
+    uint8_t* block = PixelBlockCache::instance().take(size);
+    if (!block)
+        block = new (std::nothrow) uint8_t[static_cast<size_t>(size)];
+    m_data.reset(block);
     if (!m_data) {
         if (m_image)
             m_image->ReleasePixelBytes(size);
@@ -196,7 +326,8 @@ void TGIFSubImage::FreeData()
 {
     if (m_data && m_image)
         m_image->ReleasePixelBytes(m_dataSize);
-    m_data.reset();
+    if (m_data)
+        PixelBlockCache::instance().give(m_data.release(), m_dataSize);
     m_dataSize = 0;
 }
 

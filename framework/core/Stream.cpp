@@ -44,7 +44,11 @@ size_t readMemory(const uint8_t* data, size_t size, size_t& position, void* buff
     if (position >= size)
         return 0;
     const size_t n = std::min(count, size - position);
-    std::memcpy(buffer, data + position, n);
+    // Parsers read many single bytes: those skip the library call.
+    if (n == 1)
+        *static_cast<uint8_t*>(buffer) = data[position];
+    else
+        std::memcpy(buffer, data + position, n);
     position += n;
     return n;
 }

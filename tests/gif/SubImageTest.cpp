@@ -180,3 +180,47 @@ TEST(SubImage, PixelBudgetIsCheckedBeforeAllocating)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SubImage, InterlacedRowsWiderThanOneStripFindTheirPlaces)
+{
+    // Rows are moved into place a strip of 4096 columns at a time.
+    TGIFImage image;
+    for (int i = 0; i < 16; ++i)
+        image.Header().ColorMap().Add(static_cast<TColor>(i * 0x111111));
+    auto frame = std::make_unique<TGIFSubImage>(&image);
+    frame->SetBoundsRect(0, 0, 4100, 17);
+    frame->SetInterlaced(true);
+    Bytes expected;
+    for (int y = 0; y < 17; ++y)
+        for (int x = 0; x < 4100; ++x)
+            expected.push_back(static_cast<uint8_t>((x * 7 + y * 5 + x / 4096) % 16));
+    std::copy(expected.begin(), expected.end(), frame->Data());
+    image.Images().Add(std::move(frame));
+    const Bytes saved = saveGif(image);
+    Loaded again = loadGif(saved);
+    ASSERT_EQ(again.error, "");
+    EXPECT_EQ(pixelsOf(*again.image, 0), expected);
+    EXPECT_EQ((*giflibDecode(saved))[0].pixels, expected);
+}
+
+TEST(SubImage, ReusedPixelMemoryShowsNoEarlierFrame)
+{
+    // Freed frames' pixels are handed to the next frame of their size.
+    for (uint8_t packed : {uint8_t(0), uint8_t(0x40)}) {
+        {
+            TGIFImage image;
+            TGIFSubImage frame(&image);
+            frame.SetBoundsRect(0, 0, 64, 32);
+            std::fill(frame.Data(), frame.Data() + frame.DataSize(), uint8_t(5));
+        }
+        Loaded loaded = loadGif(oneFrameGif(64, 32, 16, LzwCodes(4).add({16, 1, 17}).imageData(), packed));
+        ASSERT_EQ(loaded.error, "");
+        Bytes expected(64 * 32, 0);
+        expected[0] = 1;
+        EXPECT_EQ(pixelsOf(*loaded.image, 0), expected) << int(packed);
+    }
+}
+
+} // namespace
