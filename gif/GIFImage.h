@@ -46,6 +46,9 @@ enum TGIFOptimization : uint8_t {
     goCleanup = 1 << 2,         // needless transparency, disposal and extensions removed
     goSortColorMaps = 1 << 3,   // colour maps by decreasing use, unused entries dropped
     goReduceColors = 1 << 4,    // checked only: reducing is left to the import
+    // Not among AllOptimizations: with goMergeFrames, a frame keeps of its merged pixels
+    // only what makes it encode shorter (none, long runs or all), trimmed as if merged.
+    goMergeBySize = 1 << 5,
 };
 using TGIFOptimizations = uint8_t;
 inline constexpr TGIFOptimizations AllOptimizations =

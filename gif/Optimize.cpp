@@ -3,8 +3,10 @@
 
 #include "gif/GIFImage.h"
 
+#include "framework/core/Stream.h"
 #include "framework/core/System.h"
 #include "gif/ColorMap.h"
+#include "gif/Encoder.h"
 #include "gif/Extensions.h"
 #include "gif/GIFException.h"
 #include "gif/Header.h"
@@ -12,6 +14,7 @@
 #include "gif/SubImage.h"
 
 #include <algorithm>
+#include <climits>
 #include <vector>
 
 namespace {
@@ -78,6 +81,93 @@ bool hasLoop(const TGIFSubImage& frame)
         if (isLoop(extensions.Items(i)))
             return true;
     return false;
+}
+
+// The bytes the writer spends on these pixels as frame's image data, at the depth and
+// with the encoder it would use; -1 when they could not be written.
+int64_t encodedSize(const TGIFImage& image, const TGIFSubImage& frame, const std::vector<uint8_t>& pixels, int width,
+                    int height)
+{
+    const TGIFColorMap& local = frame.ColorMap();
+    const int bits = local.Count() > 0 ? local.BitsPerPixel() : image.BitsPerPixel();
+    const int colors = local.Count() > 0 ? local.Count() : 1 << bits;
+    TMemoryStream stream;
+    try {
+        MakeEncoder(image.CompressionMethod())
+            ->Compress(stream, bits, width, height, frame.Interlaced(), pixels.data(), colors);
+    } catch (const GIFException&) {
+        return -1;
+    }
+    return stream.Size();
+}
+
+// Pixels the merge made transparent (t in merged, something else before) go back to
+// what they were in stretches along a row shorter than minRun, within the rectangle.
+void restoreShortRuns(uint8_t* merged, const uint8_t* before, int stride, const TRect& area, uint8_t t, int minRun)
+{
+    for (int y = area.top; y < area.bottom; ++y) {
+        uint8_t* row = merged + int64_t(y) * stride;
+        const uint8_t* original = before + int64_t(y) * stride;
+        for (int x = area.left; x < area.right;) {
+            if (row[x] != t || original[x] == t) {
+                ++x;
+                continue;
+            }
+            int end = x;
+            while (end < area.right && row[end] == t && original[end] != t)
+                ++end;
+            if (end - x < minRun)
+                std::copy(original + x, original + end, row + x);
+            x = end;
+        }
+    }
+}
+
+// After a merge: all merged pixels, those in long runs, or none, whichever encodes
+// shortest over the rectangle trimming will keep. Every choice shows the same, since the
+// merge only turned transparent what the frame before already shows.
+void keepShorterMerge(const TGIFImage& image, TGIFSubImage& frame, const std::vector<uint8_t>& before)
+{
+    const TGIFGraphicControlExtension* control = frame.GraphicControlExtension();
+    if (!frame.Transparent() || !control || frame.Empty() || before.size() != size_t(frame.DataSize()) ||
+        std::equal(before.begin(), before.end(), frame.Data()))
+        return;
+    const uint8_t t = control->TransparentColorIndex();
+    uint8_t* data = frame.Data();
+    const int width = frame.Width(), height = frame.Height();
+    TRect kept{width, height, 0, 0};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (data[int64_t(y) * width + x] != t) {
+                kept.left = std::min(kept.left, x), kept.right = std::max(kept.right, x + 1);
+                kept.top = std::min(kept.top, y), kept.bottom = std::max(kept.bottom, y + 1);
+            }
+    if (kept.left >= kept.right)
+        return;
+    const int w = kept.right - kept.left, h = kept.bottom - kept.top;
+    auto crop = [&](const uint8_t* from) {
+        std::vector<uint8_t> pixels(size_t(w) * h);
+        for (int y = 0; y < h; ++y)
+            std::copy_n(from + int64_t(kept.top + y) * width + kept.left, w, pixels.begin() + int64_t(y) * w);
+        return pixels;
+    };
+    int64_t best = encodedSize(image, frame, crop(data), w, h);
+    if (best < 0)
+        return;
+    int bestRun = 0;
+    std::vector<uint8_t> candidate(data, data + frame.DataSize());
+    for (const int minRun : {INT_MAX, 64, 8}) {
+        std::copy(data, data + frame.DataSize(), candidate.begin());
+        restoreShortRuns(candidate.data(), before.data(), width, kept, t, minRun);
+        const int64_t size = encodedSize(image, frame, crop(candidate.data()), w, h);
+        if (size >= 0 && size < best)
+            best = size, bestRun = minRun;
+    }
+    if (bestRun == 0)
+        return;
+    restoreShortRuns(data, before.data(), width, kept, t, bestRun);
+    frame.DiscardBitmap();
+    frame.DiscardMask();
 }
 
 // Progress through the passes, in steps of frames.
@@ -193,8 +283,14 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
                 while (b > 0 && disposalOf(frames.Items(b)) == 3)
                     --b;
                 TGIFSubImage& frame = frames.Items(c);
-                if (!ambiguous(frame) && !ambiguous(frames.Items(b)))
+                if (!ambiguous(frame) && !ambiguous(frames.Items(b))) {
+                    std::vector<uint8_t> before;
+                    if ((options & goMergeBySize) && !frame.Empty())
+                        before.assign(frame.Data(), frame.Data() + frame.DataSize());
                     frame.MergeWithPrevious(&frames.Items(b));
+                    if (options & goMergeBySize)
+                        keepShorterMerge(*this, frame, before);
+                }
                 steps.advance();
             }
             steps.advance();
