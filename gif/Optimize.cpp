@@ -3,6 +3,7 @@
 
 #include "gif/GIFImage.h"
 
+#include "framework/core/Exception.h"
 #include "framework/core/Stream.h"
 #include "framework/core/System.h"
 #include "gif/ColorMap.h"
@@ -11,9 +12,11 @@
 #include "gif/GIFException.h"
 #include "gif/Header.h"
 #include "gif/ImageList.h"
+#include "gif/StreamHelpers.h"
 #include "gif/SubImage.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <vector>
 
@@ -83,22 +86,80 @@ bool hasLoop(const TGIFSubImage& frame)
     return false;
 }
 
-// The bytes the writer spends on these pixels as frame's image data, at the depth and
-// with the encoder it would use; -1 when they could not be written.
+// The bytes the encoder writes for these pixels; -1 when they could not be written.
+int64_t encodedBytes(TCompressionMethod method, int bits, int colors, bool interlaced, const uint8_t* pixels, int width,
+                     int height)
+{
+    TMemoryStream stream;
+    try {
+        MakeEncoder(method)->Compress(stream, bits, width, height, interlaced, pixels, colors);
+    } catch (const GIFException&) {
+        return -1;
+    }
+    return stream.Size();
+}
+
+// As the writer would encode these pixels for frame: at its map's depth.
 int64_t encodedSize(const TGIFImage& image, const TGIFSubImage& frame, const std::vector<uint8_t>& pixels, int width,
                     int height)
 {
     const TGIFColorMap& local = frame.ColorMap();
     const int bits = local.Count() > 0 ? local.BitsPerPixel() : image.BitsPerPixel();
     const int colors = local.Count() > 0 ? local.Count() : 1 << bits;
-    TMemoryStream stream;
+    return encodedBytes(image.CompressionMethod(), bits, colors, frame.Interlaced(), pixels.data(), width, height);
+}
+
+// A frame on the global map that uses few of its colours: a local map of just those,
+// where map and pixels together take fewer bytes, since the codes then start narrower.
+// Each pixel keeps its colour, so the frame shows the same.
+void useLocalMapIfShorter(TGIFImage& image, TGIFSubImage& frame)
+{
+    if (frame.Empty() || frame.ColorMap().Count() > 0 || ambiguous(frame))
+        return;
+    const TGIFColorMap& global = image.Header().ColorMap();
+    uint8_t* data = frame.Data();
+    const int64_t size = frame.DataSize();
+    std::array<bool, 256> used{};
+    for (int64_t n = 0; n < size; ++n)
+        used[data[n]] = true;
+    TGIFGraphicControlExtension* control = frame.GraphicControlExtension();
+    if (frame.Transparent() && control)
+        used[control->TransparentColorIndex()] = true;
+    std::array<uint8_t, 256> local{};
+    int count = 0;
+    for (int i = 0; i < 256; ++i)
+        if (used[size_t(i)]) {
+            if (i >= global.Count())
+                return;
+            local[size_t(i)] = static_cast<uint8_t>(count++);
+        }
+    const int bits = image.BitsPerPixel(), localBits = BitsForColorCount(count);
+    if (localBits >= bits)
+        return;
+    std::vector<uint8_t> remapped(data, data + size);
+    for (uint8_t& pixel : remapped)
+        pixel = local[pixel];
+    const int64_t asIs = encodedBytes(image.CompressionMethod(), bits, 1 << bits, frame.Interlaced(), data,
+                                      frame.Width(), frame.Height());
+    const int64_t withMap = encodedBytes(image.CompressionMethod(), localBits, count, frame.Interlaced(),
+                                         remapped.data(), frame.Width(), frame.Height());
+    if (asIs < 0 || withMap < 0 || 3 * (int64_t(1) << localBits) + withMap >= asIs)
+        return;
+    TGIFColorMap& map = frame.ColorMap();
     try {
-        MakeEncoder(image.CompressionMethod())
-            ->Compress(stream, bits, width, height, frame.Interlaced(), pixels.data(), colors);
-    } catch (const GIFException&) {
-        return -1;
+        for (int i = 0; i < 256; ++i)
+            if (used[size_t(i)])
+                map.Add(ColorValueOf(global.Entries()[i]));
+    } catch (...) {
+        map.Clear();
+        throw;
     }
-    return stream.Size();
+    std::copy(remapped.begin(), remapped.end(), data);
+    if (frame.Transparent() && control)
+        control->StoreTransparentColorIndex(local[control->TransparentColorIndex()]);
+    frame.ColorsChanged();
+    frame.DiscardBitmap();
+    frame.DiscardMask();
 }
 
 // Pixels the merge made transparent (t in merged, something else before) go back to
@@ -300,6 +361,10 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
 
         // 4. Transparent borders; frames that show nothing.
         if (options & goTrimTransparent) {
+            // A trimmed frame frees its pixels before it takes the kept ones; past the
+            // budget that second step would fail and leave the frame without pixels.
+            if (PixelBytes() > MaxPixelBytes())
+                throw EOutOfMemory();
             const int count = frames.Count();
             for (int c = count - 1; c >= 0; --c) {
                 TGIFSubImage& frame = frames.Items(c);
@@ -387,6 +452,9 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
                     frames.Delete(n);
             }
         }
+        if (options & goLocalMapsBySize)
+            for (int n = 0; n < frames.Count(); ++n)
+                useLocalMapIfShorter(*this, frames.Items(n));
         steps.advance(frames.Count());
     } catch (...) {
         steps.report(TProgressStage::psEnding, 0);

@@ -53,7 +53,7 @@ int runOptimize(const QStringList& arguments)
     if (passes == 0)
         passes = AllOptimizations;
     // Merged pixels only where they shorten the frame: never more bytes than a full merge.
-    passes |= goMergeBySize;
+    passes |= goMergeBySize | goLocalMapsBySize;
 
     std::string input;
     try {
