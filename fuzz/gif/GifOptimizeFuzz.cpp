@@ -56,7 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     std::vector<uint8_t> optimised;
     try {
-        original.Optimize(AllOptimizations, crNone, dmNearest, 8);
+        // Inputs of odd size also take the choices by encoded size that gifimg makes.
+        const TGIFOptimizations bySize = size % 2 ? goMergeBySize | goLocalMapsBySize : 0;
+        original.Optimize(AllOptimizations | bySize, crNone, dmNearest, 8);
         optimised = save(original);
     } catch (const EOutOfMemory&) {
         return 0;
