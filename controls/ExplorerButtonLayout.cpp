@@ -2,6 +2,30 @@
 
 #include <algorithm>
 
+namespace {
+
+// Two items side by side with a gap: the row is aligned as a whole, the second item follows
+// the first.
+void placeInRow(TAlignment alignment, int width, int gap, int firstWidth, int secondWidth, int& first, int& second)
+{
+    switch (alignment) {
+    case TAlignment::taLeftJustify:
+        first = 3;
+        second = first + firstWidth + gap;
+        break;
+    case TAlignment::taRightJustify:
+        second = width - secondWidth - 3;
+        first = second - firstWidth - gap;
+        break;
+    case TAlignment::taCenter:
+        first = (width - (firstWidth + secondWidth + gap)) / 2;
+        second = first + firstWidth + gap;
+        break;
+    }
+}
+
+} // namespace
+
 ExplorerButtonPlacement placeExplorerButton(const ExplorerButtonMetrics& m)
 {
     const int W = m.width, H = m.height;
@@ -62,38 +86,8 @@ ExplorerButtonPlacement placeExplorerButton(const ExplorerButtonMetrics& m)
                 break;
             }
             break;
-        case TExplorerButtonLayout::blBitmapLeft:
-            switch (m.alignment) {
-            case TAlignment::taLeftJustify:
-                bx = 3;
-                tx = 3 + bw + g;
-                break;
-            case TAlignment::taRightJustify:
-                tx = W - tw - 3;
-                bx = tx - bw - g;
-                break;
-            case TAlignment::taCenter:
-                bx = (W - (bw + tw + g)) / 2;
-                tx = bx + bw + g;
-                break;
-            }
-            break;
-        case TExplorerButtonLayout::blBitmapRight:
-            switch (m.alignment) {
-            case TAlignment::taLeftJustify:
-                tx = 3;
-                bx = 3 + tw + g;
-                break;
-            case TAlignment::taRightJustify:
-                bx = W - bw - 3;
-                tx = bx - tw - g;
-                break;
-            case TAlignment::taCenter:
-                tx = (W - (bw + tw + g)) / 2;
-                bx = tx + tw + g;
-                break;
-            }
-            break;
+        case TExplorerButtonLayout::blBitmapLeft: placeInRow(m.alignment, W, g, bw, tw, bx, tx); break;
+        case TExplorerButtonLayout::blBitmapRight: placeInRow(m.alignment, W, g, tw, bw, tx, bx); break;
         }
     }
 

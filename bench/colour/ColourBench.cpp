@@ -7,15 +7,13 @@
 // The commands take turns, CommandRounds times; times are medians. Our library call
 // (ReduceColors on the bitmap in memory) is timed beside them. Every output must be an
 // 8-bit palette PNG; its PSNR against the photo is computed here, by one formula for all.
+#include "bench/support/Process.h"
 #include "framework/graphics/Bitmap.h"
 #include "gif/ReduceColors.h"
 #include "tools/gifimg/QtImages.h"
 
 #include <QImage>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,8 +26,6 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -40,42 +36,12 @@ constexpr int LibraryCalls = 5;
 // Allowed shortfall of our dithered PSNR against pngquant's on any photo.
 constexpr double DitheredTolerance = 0.3;
 
-// Runs the command with its output streams on /dev/null; the wall time in seconds, or a
-// negative value when it failed.
+// The wall time of the command in seconds, or a negative value when it failed.
 double runCommand(const std::vector<std::string>& arguments)
 {
-    std::vector<char*> argv;
-    for (const std::string& a : arguments)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     const auto start = Clock::now();
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
-}
-
-bool haveProgram(const std::string& name)
-{
-    const char* path = std::getenv("PATH");
-    const std::string dirs = path ? path : "";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        const size_t end = std::min(dirs.find(':', start), dirs.size());
-        if (access((dirs.substr(start, end - start) + "/" + name).c_str(), X_OK) == 0)
-            return true;
-        start = end + 1;
-    }
-    return false;
+    const bool ran = bench::runQuiet(arguments);
+    return ran ? std::chrono::duration<double>(Clock::now() - start).count() : -1;
 }
 
 struct Summary {
@@ -219,7 +185,7 @@ int main(int argc, char** argv)
         if (entry.path().extension() == ".png")
             photos.push_back(entry.path());
     std::sort(photos.begin(), photos.end());
-    const bool havePngquant = haveProgram("pngquant"), haveMagick = haveProgram("convert");
+    const bool havePngquant = bench::haveProgram("pngquant"), haveMagick = bench::haveProgram("convert");
     if (!havePngquant)
         std::printf("pngquant is not installed: its columns stay empty.\n");
     if (!haveMagick)

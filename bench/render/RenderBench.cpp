@@ -9,6 +9,7 @@
 // figure is the median, ± half the range as a share of it. The heap (counted by this
 // program's own operator new and delete) is watched while the library loads and
 // composes; its peak must stay within the bound printed beside it.
+#include "bench/support/Process.h"
 #include "framework/core/Stream.h"
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Palette.h"
@@ -17,9 +18,6 @@
 #include "gif/ImageList.h"
 #include "gif/SubImage.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,8 +33,6 @@
 #include <new>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -166,27 +162,6 @@ Timing timeRuns(const std::function<bool()>& work)
     return {median, (times[high] - times[low]) / 2 / median, int(times.size())};
 }
 
-// Runs the command with its output streams on /dev/null; false when it failed.
-bool runCommand(const std::vector<std::string>& arguments)
-{
-    std::vector<char*> argv;
-    for (const std::string& a : arguments)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return false;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 // ImageMagick's own program: a stand-in earlier on the path (a script that hands the
 // call on) would add its start-up to the peer's time.
 std::string findConvert()
@@ -306,14 +281,14 @@ int main(int argc, char** argv)
         };
         const Timing render = timeRuns([&] {
             fresh();
-            return runCommand({gifimg, "render", "-q", file.string(), "--all", out.string()});
+            return bench::runQuiet({gifimg, "render", "-q", file.string(), "--all", out.string()});
         });
         Timing null, png;
         if (!convert.empty()) {
-            null = timeRuns([&] { return runCommand({convert, file.string(), "-coalesce", "null:"}); });
+            null = timeRuns([&] { return bench::runQuiet({convert, file.string(), "-coalesce", "null:"}); });
             png = timeRuns([&] {
                 fresh();
-                return runCommand({convert, file.string(), "-coalesce", (out / "OUT-%03d.png").string()});
+                return bench::runQuiet({convert, file.string(), "-coalesce", (out / "OUT-%03d.png").string()});
             });
         }
         fs::remove_all(out);

@@ -5,8 +5,10 @@
 // screen's size; LZW data with a code beyond the next free one or a reset followed by a
 // non-index, which we read as the previous string plus its first byte where giflib
 // makes up a byte of its own; control, plain text and application blocks whose size
-// byte is not the standard one (or a control block without terminator); and files our load warns about or finds other frames in,
-// where the two readers part ways over the blocks rather than the decoding.
+// byte is not the standard one (or a control block without terminator); extensions with
+// no data sub-block, after which giflib reads one block too many; and files our load warns
+// about or finds other frames in, where the two readers part ways over the blocks rather
+// than the decoding.
 #include "framework/core/Stream.h"
 #include "gif/GIFImage.h"
 #include "gif/ImageList.h"
@@ -175,10 +177,20 @@ bool declaresTooManyPixels(const uint8_t* data, size_t size)
     });
 }
 
+// An extension whose first sub-block is already its terminator: giflib's whole-file read
+// then takes the next byte as one more sub-block's size and reads the file out of step
+// (it can meet any descriptor there, so this is checked before giflib reads).
+bool anyEmptyExtension(const uint8_t* data, size_t size)
+{
+    return anyBlock(
+        data, size, [](const uint8_t*, int, const std::vector<uint8_t>&) { return false; },
+        [](const uint8_t* block, size_t left) { return left >= 2 && block[1] == 0; });
+}
+
 // The whole comparison on one file's bytes.
 void compare(const uint8_t* data, size_t size)
 {
-    if (declaresTooManyPixels(data, size))
+    if (declaresTooManyPixels(data, size) || anyEmptyExtension(data, size))
         return;
     Reader reader{data, size};
     int error = 0;
