@@ -309,7 +309,8 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
         if (options & goCleanup) {
             for (int i = 0; i < frames.Count(); ++i) {
                 TGIFSubImage& frame = frames.Items(i);
-                if (frame.Transparent() && frame.GraphicControlExtension() && !ambiguous(frame) &&
+                // A frame without image hands its control block on to the next image.
+                if (!frame.Empty() && frame.Transparent() && frame.GraphicControlExtension() && !ambiguous(frame) &&
                     !usesIndex(frame, frame.GraphicControlExtension()->TransparentColorIndex())) {
                     frame.GraphicControlExtension()->SetTransparent(false);
                     frame.DiscardBitmap();
@@ -344,7 +345,12 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
                 while (b > 0 && disposalOf(frames.Items(b)) == 3)
                     --b;
                 TGIFSubImage& frame = frames.Items(c);
-                if (!ambiguous(frame) && !ambiguous(frames.Items(b))) {
+                // Without transparency of its own, merging adds black at the end of the
+                // frame's map; pixels holding that index beyond the map would vanish.
+                const int end = frame.EffectiveColorMap().Count();
+                const bool endUsed = !(frame.Transparent() && frame.GraphicControlExtension()) && end < 256 &&
+                                     usesIndex(frame, static_cast<uint8_t>(end));
+                if (!ambiguous(frame) && !ambiguous(frames.Items(b)) && !endUsed) {
                     std::vector<uint8_t> before;
                     if ((options & goMergeBySize) && !frame.Empty())
                         before.assign(frame.Data(), frame.Data() + frame.DataSize());
@@ -453,8 +459,15 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
             }
         }
         if (options & goLocalMapsBySize)
-            for (int n = 0; n < frames.Count(); ++n)
-                useLocalMapIfShorter(*this, frames.Items(n));
+            for (int n = 0; n < frames.Count(); ++n) {
+                // Written, the control blocks of frames without image before it come
+                // first: their transparent index names a global entry.
+                bool inherits = false;
+                for (int p = n - 1; p >= 0 && frames.Items(p).Empty() && !inherits; --p)
+                    inherits = !controlsOf(frames.Items(p)).empty();
+                if (!inherits)
+                    useLocalMapIfShorter(*this, frames.Items(n));
+            }
         steps.advance(frames.Count());
     } catch (...) {
         steps.report(TProgressStage::psEnding, 0);

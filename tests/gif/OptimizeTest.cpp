@@ -177,7 +177,10 @@ std::vector<ImagePlan> animations()
     restores.frames.push_back(frame(0, 0, 4, 2, std::vector<uint8_t>(8, 1), -1, 3, 4));
     restores.frames.push_back(frame(1, 0, 2, 2, {0, 0, 0, 0}, -1, 3, 4));
     restores.frames.push_back(frame(0, 0, 4, 2, {0, 0, 1, 1, 2, 2, 0, 0}, 2, 0, 4));
-    return {moving, restores};
+    // Index 3 lies beyond the map and shows black; merging must not add its entry there.
+    ImagePlan beyond{2, 1, {clRed, clLime, clBlue}, {}, 0, 0};
+    beyond.frames = {frame(0, 0, 2, 1, {0, 1}, -1, 1, 5), frame(0, 0, 2, 1, {0, 3}, -1, 1, 5)};
+    return {moving, restores, beyond};
 }
 
 TEST(Optimize, EveryPassAloneAndTogetherKeepsTheTimeline)
