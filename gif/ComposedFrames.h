@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 class TBitmap;
 class TGIFImage;
@@ -27,3 +29,32 @@ class TGIFImage;
 // made; a failure of rendering passes on. The image's settings are left as they were.
 // The image must not be drawn elsewhere meanwhile (it belongs to the calling thread).
 int ComposeFrames(TGIFImage& image, const std::function<bool(int frame, const TBitmap& screen)>& onFrame);
+
+// What an animation shows and for how long: its composed frames, each with the delay of
+// its frame's last control block (the one the painter reads), runs of equal pictures
+// merged with their delays added; then the loop count of the first loop extension and
+// the run where the painter's passes start there (-1 without loop extension, -2 when
+// that frame is never composed). Two images that compare equal look the same on every
+// viewer that plays them as the painter does; composed, the number of frames painted,
+// is not compared (frames that repeat the picture before them may come and go).
+struct TAnimationTimeline {
+    struct Run {
+        std::vector<uint32_t> pixels; // the screen, row by row, in the device format
+        int delay = 0;
+        friend bool operator==(const Run&, const Run&) = default;
+    };
+    int width = 0;
+    int height = 0;
+    std::vector<Run> runs;
+    int loops = -1;
+    int loopRun = -1;
+    int composed = 0;
+    friend bool operator==(const TAnimationTimeline& a, const TAnimationTimeline& b)
+    {
+        return a.width == b.width && a.height == b.height && a.runs == b.runs && a.loops == b.loops &&
+               a.loopRun == b.loopRun;
+    }
+};
+
+// Composes the image as ComposeFrames does, with its memory and failures.
+TAnimationTimeline AnimationTimeline(TGIFImage& image);

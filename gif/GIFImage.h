@@ -46,6 +46,12 @@ enum TGIFOptimization : uint8_t {
     goCleanup = 1 << 2,         // needless transparency, disposal and extensions removed
     goSortColorMaps = 1 << 3,   // colour maps by decreasing use, unused entries dropped
     goReduceColors = 1 << 4,    // checked only: reducing is left to the import
+    // Not among AllOptimizations: with goMergeFrames, a frame keeps of its merged pixels
+    // only what makes it encode shorter (none, long runs or all), trimmed as if merged.
+    goMergeBySize = 1 << 5,
+    // Not among AllOptimizations: a frame on the global map that uses few of its colours
+    // gets a local map of just those where map and pixels take fewer bytes.
+    goLocalMapsBySize = 1 << 6,
 };
 using TGIFOptimizations = uint8_t;
 inline constexpr TGIFOptimizations AllOptimizations =

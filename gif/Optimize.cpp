@@ -3,15 +3,21 @@
 
 #include "gif/GIFImage.h"
 
+#include "framework/core/Exception.h"
+#include "framework/core/Stream.h"
 #include "framework/core/System.h"
 #include "gif/ColorMap.h"
+#include "gif/Encoder.h"
 #include "gif/Extensions.h"
 #include "gif/GIFException.h"
 #include "gif/Header.h"
 #include "gif/ImageList.h"
+#include "gif/StreamHelpers.h"
 #include "gif/SubImage.h"
 
 #include <algorithm>
+#include <array>
+#include <climits>
 #include <vector>
 
 namespace {
@@ -78,6 +84,151 @@ bool hasLoop(const TGIFSubImage& frame)
         if (isLoop(extensions.Items(i)))
             return true;
     return false;
+}
+
+// The bytes the encoder writes for these pixels; -1 when they could not be written.
+int64_t encodedBytes(TCompressionMethod method, int bits, int colors, bool interlaced, const uint8_t* pixels, int width,
+                     int height)
+{
+    TMemoryStream stream;
+    try {
+        MakeEncoder(method)->Compress(stream, bits, width, height, interlaced, pixels, colors);
+    } catch (const GIFException&) {
+        return -1;
+    }
+    return stream.Size();
+}
+
+// As the writer would encode these pixels for frame: at its map's depth.
+int64_t encodedSize(const TGIFImage& image, const TGIFSubImage& frame, const std::vector<uint8_t>& pixels, int width,
+                    int height)
+{
+    const TGIFColorMap& local = frame.ColorMap();
+    const int bits = local.Count() > 0 ? local.BitsPerPixel() : image.BitsPerPixel();
+    const int colors = local.Count() > 0 ? local.Count() : 1 << bits;
+    return encodedBytes(image.CompressionMethod(), bits, colors, frame.Interlaced(), pixels.data(), width, height);
+}
+
+// A frame on the global map that uses few of its colours: a local map of just those,
+// where map and pixels together take fewer bytes, since the codes then start narrower.
+// Each pixel keeps its colour, so the frame shows the same.
+void useLocalMapIfShorter(TGIFImage& image, TGIFSubImage& frame)
+{
+    if (frame.Empty() || frame.ColorMap().Count() > 0 || ambiguous(frame))
+        return;
+    const TGIFColorMap& global = image.Header().ColorMap();
+    uint8_t* data = frame.Data();
+    const int64_t size = frame.DataSize();
+    std::array<bool, 256> used{};
+    for (int64_t n = 0; n < size; ++n)
+        used[data[n]] = true;
+    TGIFGraphicControlExtension* control = frame.GraphicControlExtension();
+    if (frame.Transparent() && control)
+        used[control->TransparentColorIndex()] = true;
+    std::array<uint8_t, 256> local{};
+    int count = 0;
+    for (int i = 0; i < 256; ++i)
+        if (used[size_t(i)]) {
+            if (i >= global.Count())
+                return;
+            local[size_t(i)] = static_cast<uint8_t>(count++);
+        }
+    const int bits = image.BitsPerPixel(), localBits = BitsForColorCount(count);
+    if (localBits >= bits)
+        return;
+    std::vector<uint8_t> remapped(data, data + size);
+    for (uint8_t& pixel : remapped)
+        pixel = local[pixel];
+    const int64_t asIs = encodedBytes(image.CompressionMethod(), bits, 1 << bits, frame.Interlaced(), data,
+                                      frame.Width(), frame.Height());
+    const int64_t withMap = encodedBytes(image.CompressionMethod(), localBits, count, frame.Interlaced(),
+                                         remapped.data(), frame.Width(), frame.Height());
+    if (asIs < 0 || withMap < 0 || 3 * (int64_t(1) << localBits) + withMap >= asIs)
+        return;
+    TGIFColorMap& map = frame.ColorMap();
+    try {
+        for (int i = 0; i < 256; ++i)
+            if (used[size_t(i)])
+                map.Add(ColorValueOf(global.Entries()[i]));
+    } catch (...) {
+        map.Clear();
+        throw;
+    }
+    std::copy(remapped.begin(), remapped.end(), data);
+    if (frame.Transparent() && control)
+        control->StoreTransparentColorIndex(local[control->TransparentColorIndex()]);
+    frame.ColorsChanged();
+    frame.DiscardBitmap();
+    frame.DiscardMask();
+}
+
+// Pixels the merge made transparent (t in merged, something else before) go back to
+// what they were in stretches along a row shorter than minRun, within the rectangle.
+void restoreShortRuns(uint8_t* merged, const uint8_t* before, int stride, const TRect& area, uint8_t t, int minRun)
+{
+    for (int y = area.top; y < area.bottom; ++y) {
+        uint8_t* row = merged + int64_t(y) * stride;
+        const uint8_t* original = before + int64_t(y) * stride;
+        for (int x = area.left; x < area.right;) {
+            if (row[x] != t || original[x] == t) {
+                ++x;
+                continue;
+            }
+            int end = x;
+            while (end < area.right && row[end] == t && original[end] != t)
+                ++end;
+            if (end - x < minRun)
+                std::copy(original + x, original + end, row + x);
+            x = end;
+        }
+    }
+}
+
+// After a merge: all merged pixels, those in long runs, or none, whichever encodes
+// shortest over the rectangle trimming will keep. Every choice shows the same, since the
+// merge only turned transparent what the frame before already shows.
+void keepShorterMerge(const TGIFImage& image, TGIFSubImage& frame, const std::vector<uint8_t>& before)
+{
+    const TGIFGraphicControlExtension* control = frame.GraphicControlExtension();
+    if (!frame.Transparent() || !control || frame.Empty() || before.size() != size_t(frame.DataSize()) ||
+        std::equal(before.begin(), before.end(), frame.Data()))
+        return;
+    const uint8_t t = control->TransparentColorIndex();
+    uint8_t* data = frame.Data();
+    const int width = frame.Width(), height = frame.Height();
+    TRect kept{width, height, 0, 0};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (data[int64_t(y) * width + x] != t) {
+                kept.left = std::min(kept.left, x), kept.right = std::max(kept.right, x + 1);
+                kept.top = std::min(kept.top, y), kept.bottom = std::max(kept.bottom, y + 1);
+            }
+    if (kept.left >= kept.right)
+        return;
+    const int w = kept.right - kept.left, h = kept.bottom - kept.top;
+    auto crop = [&](const uint8_t* from) {
+        std::vector<uint8_t> pixels(size_t(w) * h);
+        for (int y = 0; y < h; ++y)
+            std::copy_n(from + int64_t(kept.top + y) * width + kept.left, w, pixels.begin() + int64_t(y) * w);
+        return pixels;
+    };
+    int64_t best = encodedSize(image, frame, crop(data), w, h);
+    if (best < 0)
+        return;
+    int bestRun = 0;
+    std::vector<uint8_t> candidate(data, data + frame.DataSize());
+    for (const int minRun : {INT_MAX, 64, 8}) {
+        std::copy(data, data + frame.DataSize(), candidate.begin());
+        restoreShortRuns(candidate.data(), before.data(), width, kept, t, minRun);
+        const int64_t size = encodedSize(image, frame, crop(candidate.data()), w, h);
+        if (size >= 0 && size < best)
+            best = size, bestRun = minRun;
+    }
+    if (bestRun == 0)
+        return;
+    restoreShortRuns(data, before.data(), width, kept, t, bestRun);
+    frame.DiscardBitmap();
+    frame.DiscardMask();
 }
 
 // Progress through the passes, in steps of frames.
@@ -158,7 +309,8 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
         if (options & goCleanup) {
             for (int i = 0; i < frames.Count(); ++i) {
                 TGIFSubImage& frame = frames.Items(i);
-                if (frame.Transparent() && frame.GraphicControlExtension() && !ambiguous(frame) &&
+                // A frame without image hands its control block on to the next image.
+                if (!frame.Empty() && frame.Transparent() && frame.GraphicControlExtension() && !ambiguous(frame) &&
                     !usesIndex(frame, frame.GraphicControlExtension()->TransparentColorIndex())) {
                     frame.GraphicControlExtension()->SetTransparent(false);
                     frame.DiscardBitmap();
@@ -193,8 +345,19 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
                 while (b > 0 && disposalOf(frames.Items(b)) == 3)
                     --b;
                 TGIFSubImage& frame = frames.Items(c);
-                if (!ambiguous(frame) && !ambiguous(frames.Items(b)))
+                // Without transparency of its own, merging adds black at the end of the
+                // frame's map; pixels holding that index beyond the map would vanish.
+                const int end = frame.EffectiveColorMap().Count();
+                const bool endUsed = !(frame.Transparent() && frame.GraphicControlExtension()) && end < 256 &&
+                                     usesIndex(frame, static_cast<uint8_t>(end));
+                if (!ambiguous(frame) && !ambiguous(frames.Items(b)) && !endUsed) {
+                    std::vector<uint8_t> before;
+                    if ((options & goMergeBySize) && !frame.Empty())
+                        before.assign(frame.Data(), frame.Data() + frame.DataSize());
                     frame.MergeWithPrevious(&frames.Items(b));
+                    if (options & goMergeBySize)
+                        keepShorterMerge(*this, frame, before);
+                }
                 steps.advance();
             }
             steps.advance();
@@ -204,6 +367,10 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
 
         // 4. Transparent borders; frames that show nothing.
         if (options & goTrimTransparent) {
+            // A trimmed frame frees its pixels before it takes the kept ones; past the
+            // budget that second step would fail and leave the frame without pixels.
+            if (PixelBytes() > MaxPixelBytes())
+                throw EOutOfMemory();
             const int count = frames.Count();
             for (int c = count - 1; c >= 0; --c) {
                 TGIFSubImage& frame = frames.Items(c);
@@ -291,6 +458,16 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
                     frames.Delete(n);
             }
         }
+        if (options & goLocalMapsBySize)
+            for (int n = 0; n < frames.Count(); ++n) {
+                // Written, the control blocks of frames without image before it come
+                // first: their transparent index names a global entry.
+                bool inherits = false;
+                for (int p = n - 1; p >= 0 && frames.Items(p).Empty() && !inherits; --p)
+                    inherits = !controlsOf(frames.Items(p)).empty();
+                if (!inherits)
+                    useLocalMapIfShorter(*this, frames.Items(n));
+            }
         steps.advance(frames.Count());
     } catch (...) {
         steps.report(TProgressStage::psEnding, 0);

@@ -69,42 +69,11 @@ void writeScreenCapture(const std::string& file)
     out.SaveToFile(file);
 }
 
-struct Timeline {
-    std::vector<std::vector<uint8_t>> pictures;
-    std::vector<int> delays;
-    int loops = -1;
-    bool operator==(const Timeline&) const = default;
-};
-
-Timeline timelineOf(const std::string& file)
+TAnimationTimeline timelineOf(const std::string& file)
 {
     TGIFImage image;
     image.LoadFile(file);
-    Timeline timeline;
-    ComposeFrames(image, [&](int k, const TBitmap& screen) {
-        int delay = 0;
-        const TGIFExtensionList& extensions = image.Images().Items(k).Extensions();
-        for (int e = 0; e < extensions.Count(); ++e)
-            if (auto* control = dynamic_cast<TGIFGraphicControlExtension*>(&extensions.Items(e)))
-                delay = control->Delay();
-        std::vector<uint8_t> picture;
-        for (int y = 0; y < screen.Height(); ++y)
-            picture.insert(picture.end(), screen.ScanLine(y), screen.ScanLine(y) + screen.RowStride());
-        if (!timeline.pictures.empty() && timeline.pictures.back() == picture) {
-            timeline.delays.back() += delay;
-        } else {
-            timeline.pictures.push_back(std::move(picture));
-            timeline.delays.push_back(delay);
-        }
-        return true;
-    });
-    for (int n = 0; n < image.Images().Count() && timeline.loops < 0; ++n)
-        for (int e = 0; e < image.Images().Items(n).Extensions().Count(); ++e)
-            if (auto* loop = dynamic_cast<TGIFAppExtNSLoop*>(&image.Images().Items(n).Extensions().Items(e))) {
-                timeline.loops = loop->Loops();
-                break;
-            }
-    return timeline;
+    return AnimationTimeline(image);
 }
 
 bool multiFrame(const std::string& file)

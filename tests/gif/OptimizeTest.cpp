@@ -3,10 +3,13 @@
 #include "tests/gif/ImageBuilder.h"
 #include "tests/gif/Timeline.h"
 
+#include "framework/core/Exception.h"
+#include "framework/graphics/Bitmap.h"
 #include "gif/Extensions.h"
 #include "gif/GIFException.h"
 #include "gif/Header.h"
 #include "gif/ImageList.h"
+#include "gif/Painter.h"
 #include "gif/SubImage.h"
 
 #include <gtest/gtest.h>
@@ -174,13 +177,16 @@ std::vector<ImagePlan> animations()
     restores.frames.push_back(frame(0, 0, 4, 2, std::vector<uint8_t>(8, 1), -1, 3, 4));
     restores.frames.push_back(frame(1, 0, 2, 2, {0, 0, 0, 0}, -1, 3, 4));
     restores.frames.push_back(frame(0, 0, 4, 2, {0, 0, 1, 1, 2, 2, 0, 0}, 2, 0, 4));
-    return {moving, restores};
+    // Index 3 lies beyond the map and shows black; merging must not add its entry there.
+    ImagePlan beyond{2, 1, {clRed, clLime, clBlue}, {}, 0, 0};
+    beyond.frames = {frame(0, 0, 2, 1, {0, 1}, -1, 1, 5), frame(0, 0, 2, 1, {0, 3}, -1, 1, 5)};
+    return {moving, restores, beyond};
 }
 
 TEST(Optimize, EveryPassAloneAndTogetherKeepsTheTimeline)
 {
-    for (int options :
-         {int(goSortColorMaps), int(goCleanup), int(goMergeFrames), int(goTrimTransparent), int(AllOptimizations)}) {
+    for (int options : {int(goSortColorMaps), int(goCleanup), int(goMergeFrames), int(goTrimTransparent),
+                        int(AllOptimizations), AllOptimizations | goMergeBySize | goLocalMapsBySize}) {
         for (const ImagePlan& plan : animations()) {
             SCOPED_TRACE(testing::Message() << "options " << int(options) << " frames " << plan.frames.size());
             auto image = buildImage(plan);
@@ -362,6 +368,71 @@ TEST(Optimize, ReportsAndRefusals)
     EXPECT_TRUE(reports.empty());
 }
 
+TEST(Optimize, StopsARunningPainterAndLeavesEveryFrameWholeOnFailure)
+{
+    auto image = buildImage(animations()[0]);
+    TBitmap target(6, 4);
+    image->SetAnimationRate(0); // frozen on its first frame until stopped
+    TGIFPainter* painter = nullptr;
+    image->StartPainting(painter, target.Canvas(), dfThreaded | dfAnimate, Rect(0, 0, 6, 4))->Start();
+    ASSERT_EQ(image->Painters().Lock()->Count(), 1);
+    image->Optimize(goSortColorMaps, crNone, dmNearest, 8);
+    EXPECT_EQ(image->Painters().Lock()->Count(), 0);
+
+    // Over its pixel budget, trimming cannot install a frame's kept pixels: the passes
+    // before it stay done, and no frame is left without its pixels.
+    image = buildImage(animations()[0]);
+    const Timeline before = reloaded(*image);
+    std::vector<std::pair<TProgressStage, int>> reports;
+    image->OnProgressStep = [&](TObject*, TProgressStage stage, uint8_t percent, bool, const TRect&,
+                                const std::string&) { reports.emplace_back(stage, percent); };
+    image->SetMaxPixelBytes(0);
+    EXPECT_THROW(image->Optimize(AllOptimizations, crNone, dmNearest, 8), EOutOfMemory);
+    EXPECT_EQ(reports.back(), std::make_pair(TProgressStage::psEnding, 0));
+    for (int i = 0; i < image->Images().Count(); ++i) {
+        const TGIFSubImage& f = image->Images().Items(i);
+        EXPECT_EQ(f.DataSize(), int64_t(f.Width()) * f.Height()) << "frame " << i;
+    }
+    image->SetMaxPixelBytes(DefaultMaxPixelBytes);
+    EXPECT_EQ(timelineDifference(before, reloaded(*image)), "");
+}
+
+// The additions that choose by encoded size: smaller where they apply, the same picture.
+TEST(Optimize, ChoicesBySizeShortenFramesTheFullMergeOrTheGlobalMapMakeLonger)
+{
+    std::vector<TColor> colours;
+    for (int i = 0; i < 64; ++i)
+        colours.push_back(RGB(i * 4, 255 - i * 4, i));
+    // An area of one colour with a few dots that move: merged, it becomes transparent
+    // noise. Then a frame of all 64 colours keeps the global map at six bits.
+    ImagePlan dots{64, 32, colours, {}, 0, 0};
+    for (int f = 0; f < 2; ++f) {
+        std::vector<uint8_t> area(32 * 32, 0);
+        for (int i = f; i < 32 * 32; i += 7)
+            area[size_t(i)] = 1;
+        dots.frames.push_back(frame(0, 0, 32, 32, area, -1, 1, 10));
+    }
+    std::vector<uint8_t> all(64);
+    for (int i = 0; i < 64; ++i)
+        all[size_t(i)] = uint8_t(i);
+    dots.frames.push_back(frame(0, 0, 64, 1, all, -1, 1, 10));
+    auto size = [&](TGIFOptimizations options) {
+        auto image = buildImage(dots);
+        const Timeline before = reloaded(*image);
+        image->Optimize(options, crNone, dmNearest, 8);
+        EXPECT_EQ(timelineDifference(before, reloaded(*image)), "");
+        return std::make_pair(saveGif(*image).size(), image->Images().Items(0).ColorMap().Count());
+    };
+    const auto plain = size(AllOptimizations);
+    const auto bySize = size(AllOptimizations | goMergeBySize);
+    EXPECT_LT(bySize.first, plain.first);
+    EXPECT_EQ(bySize.second, 0);
+    // Two colours of 64: a local map of two entries starts the codes at three bits.
+    const auto local = size(AllOptimizations | goMergeBySize | goLocalMapsBySize);
+    EXPECT_LT(local.first, bySize.first);
+    EXPECT_EQ(local.second, 2);
+}
+
 TEST(Optimize, WriteStoredOptimisesWhenAsked)
 {
     auto image = buildImage(animations()[0]);
@@ -381,7 +452,7 @@ class MultiFrameFile : public testing::TestWithParam<std::string> {};
 TEST_P(MultiFrameFile, KeepsItsTimeline)
 {
     const auto bytes = readDataFile(GetParam());
-    std::vector<int> sets = {AllOptimizations};
+    std::vector<int> sets = {AllOptimizations, AllOptimizations | goMergeBySize | goLocalMapsBySize};
     // Each pass alone where that stays quick; the longest file takes the default set only.
     if (bytes.size() < 100'000)
         sets.insert(sets.end(), {goSortColorMaps, goCleanup, goMergeFrames, goTrimTransparent});
@@ -391,6 +462,11 @@ TEST_P(MultiFrameFile, KeepsItsTimeline)
         ASSERT_EQ(loaded.error, "");
         expectSameTimeline(*loaded.image, TGIFOptimizations(options));
     }
+    // Choosing by encoded size never costs bytes.
+    Loaded plain = loadGif(bytes), bySize = loadGif(bytes);
+    plain->Optimize(AllOptimizations, crNone, dmNearest, 8);
+    bySize->Optimize(AllOptimizations | goMergeBySize | goLocalMapsBySize, crNone, dmNearest, 8);
+    EXPECT_LE(saveGif(*bySize.image).size(), saveGif(*plain.image).size());
     // giflib reads our optimised file with the indices we read back.
     Loaded loaded = loadGif(bytes);
     loaded->Optimize(AllOptimizations, crNone, dmNearest, 8);

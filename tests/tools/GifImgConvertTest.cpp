@@ -2,7 +2,9 @@
 #include "tests/gif/GifTestUtil.h"
 #include "tests/gif/ImageBuilder.h"
 
+#include "gif/ColorMap.h"
 #include "gif/Extensions.h"
+#include "gif/Header.h"
 #include "gif/ImageList.h"
 #include "gif/SubImage.h"
 #include "tests/support/TempDir.h"
@@ -13,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -102,6 +106,55 @@ TEST(GifImgConvert, FailuresWriteNothing)
         EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
         EXPECT_FALSE(std::filesystem::exists(dir.File("out.gif")));
     }
+}
+
+TEST(GifImgConvert, PalettePsnrAndRleOptions)
+{
+    TempDir dir;
+    QImage ramp(16, 4, QImage::Format_RGB888);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 16; ++x)
+            ramp.setPixel(x, y, qRgb(x * 16, y * 60, 128));
+    ASSERT_TRUE(ramp.save(q(dir.File("a.png"))));
+    ASSERT_TRUE(ramp.mirrored(true, false).save(q(dir.File("b.png"))));
+    const std::vector<TColor> palette = {clRed, clLime, clBlue, clWhite};
+    const auto paletteBytes = saveGif(*buildImage({1, 1, palette, {solidFrame(0, 0, 1, 1, 0)}}));
+    std::ofstream(dir.File("palette.gif"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(paletteBytes.data()), long(paletteBytes.size()));
+    const QStringList inputs = {q(dir.File("a.png")), q(dir.File("b.png"))};
+
+    // --palette: every frame on one global map of the palette's colours.
+    Outcome run = gifimg(QStringList{"convert"} + inputs +
+                         QStringList{q(dir.File("p.gif")), "--palette", q(dir.File("palette.gif")), "--psnr"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    Loaded shared = loadGif(readFile(dir.File("p.gif")));
+    ASSERT_EQ(shared.error, "");
+    ASSERT_EQ(shared->Images().Count(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(shared->Images().Items(i).ColorMap().Count(), 0) << "frame " << i;
+    const TGIFColorMap& global = shared->Header().ColorMap();
+    ASSERT_GT(global.Count(), 0);
+    for (int i = 0; i < global.Count(); ++i)
+        EXPECT_NE(std::find(palette.begin(), palette.end(), ColorValueOf(global.Entries()[i])), palette.end());
+    // --psnr: one line per frame, a finite measure of a lossy reduction.
+    for (const char* line : {"a.png: frame 0: PSNR ", "b.png: frame 1: PSNR "}) {
+        const int at = int(run.out.indexOf(line));
+        ASSERT_GE(at, 0) << run.out.toStdString();
+        const double db = run.out.mid(at + int(strlen(line))).split(' ').front().toDouble();
+        EXPECT_GT(db, 3.0);
+        EXPECT_LT(db, 40.0);
+    }
+
+    // --rle: other codes, the same pixels.
+    ASSERT_EQ(gifimg(QStringList{"convert"} + inputs + QStringList{q(dir.File("lzw.gif"))}).exitCode, 0);
+    ASSERT_EQ(gifimg(QStringList{"convert"} + inputs + QStringList{q(dir.File("rle.gif")), "--rle"}).exitCode, 0);
+    const auto lzw = readFile(dir.File("lzw.gif")), rle = readFile(dir.File("rle.gif"));
+    EXPECT_NE(lzw, rle);
+    Loaded fromLzw = loadGif(lzw), fromRle = loadGif(rle);
+    ASSERT_EQ(fromRle.error, "");
+    ASSERT_EQ(fromRle->Images().Count(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(pixelsOf(*fromRle.image, i), pixelsOf(*fromLzw.image, i)) << "frame " << i;
 }
 
 TEST(GifImgOptimize, NeverWritesMoreThanItRead)

@@ -109,10 +109,8 @@ LoadedImage loadImageFrom(const std::string& name, const std::string& bytes, con
     try {
         TReadOnlyMemoryStream stream(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
         loaded.image->LoadFromStream(stream);
-    } catch (const Exception& e) {
-        loaded.error = e.Message();
-    } catch (const std::bad_alloc&) {
-        loaded.error = std::string(FrameworkText::OutOfMemory);
+    } catch (...) {
+        loaded.error = currentFailure();
     }
     loaded.image->OnWarn = nullptr;
     if (!loaded.error.empty())
@@ -126,14 +124,31 @@ LoadedImage loadImage(const std::string& name, const CommonOptions& options)
     try {
         // The whole input first: the reader steps back and measures what is left.
         bytes = readInput(name);
-    } catch (const Exception& e) {
-        LoadedImage failed;
-        failed.image = std::make_unique<TGIFImage>();
-        failed.error = e.Message();
-        printError(name, failed.error);
-        return failed;
+    } catch (...) {
+        LoadedImage unread;
+        unread.image = std::make_unique<TGIFImage>();
+        unread.error = currentFailure();
+        printError(name, unread.error);
+        return unread;
     }
     return loadImageFrom(name, bytes, options);
+}
+
+std::string currentFailure()
+{
+    try {
+        throw;
+    } catch (const Exception& e) {
+        return e.Message();
+    } catch (const std::bad_alloc&) {
+        return std::string(FrameworkText::OutOfMemory);
+    }
+}
+
+int failed(const std::string& name)
+{
+    printError(name, currentFailure());
+    return ExitFailedInput;
 }
 
 void writeOutput(const std::string& name, const std::string& bytes)

@@ -61,6 +61,12 @@ LoadedImage loadImage(const std::string& name, const CommonOptions& options);
 // "NAME: warning: TEXT" on standard error unless quiet.
 void printWarning(const std::string& name, const std::string& text, const CommonOptions& options);
 void printError(const std::string& name, const std::string& message);
+// Only inside a catch block: the message of the exception being handled, a framework
+// exception's or out of memory; any other exception goes on.
+std::string currentFailure();
+// Only inside a catch block: prints currentFailure() as "NAME: error: MESSAGE" and
+// returns ExitFailedInput, the tail of every command's failure.
+int failed(const std::string& name);
 // Replaces the file atomically, or writes standard output for "-".
 void writeOutput(const std::string& name, const std::string& bytes);
 

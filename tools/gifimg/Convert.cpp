@@ -177,12 +177,8 @@ int runConvert(const QStringList& arguments)
             image.Header().SetWidth(static_cast<uint16_t>(std::max(image.Width(), std::min(graphic.Width(), 0xFFFF))));
             image.Header().SetHeight(
                 static_cast<uint16_t>(std::max(image.Height(), std::min(graphic.Height(), 0xFFFF))));
-        } catch (const Exception& e) {
-            printError(name, e.Message());
-            return ExitFailedInput;
-        } catch (const std::bad_alloc&) {
-            printError(name, std::string(FrameworkText::OutOfMemory));
-            return ExitFailedInput;
+        } catch (...) {
+            return failed(name);
         }
     }
 
@@ -211,9 +207,8 @@ int runConvert(const QStringList& arguments)
                 if (parser.isSet("psnr") && !input.picture.isNull())
                     std::fprintf(out == "-" ? stderr : stdout, "%s: frame %d: PSNR %.3f dB\n", input.name.c_str(),
                                  index, psnr(input.picture, toImage(*frame.RenderedBitmap())));
-            } catch (const Exception& e) {
-                printError(input.name, e.Message());
-                return ExitFailedInput;
+            } catch (...) {
+                return failed(input.name);
             }
         }
         if (animation) {
@@ -239,12 +234,8 @@ int runConvert(const QStringList& arguments)
         TMemoryStream stream;
         image.SaveToStream(stream);
         writeOutput(out, std::string(stream.Bytes().begin(), stream.Bytes().end()));
-    } catch (const Exception& e) {
-        printError(out, e.Message());
-        return ExitFailedInput;
-    } catch (const std::bad_alloc&) {
-        printError(out, std::string(FrameworkText::OutOfMemory));
-        return ExitFailedInput;
+    } catch (...) {
+        return failed(out);
     }
     return ExitOk;
 }

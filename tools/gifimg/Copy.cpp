@@ -28,9 +28,8 @@ int runCopy(const QStringList& arguments)
         TMemoryStream stream;
         loaded.image->SaveToStream(stream);
         writeOutput(out, std::string(stream.Bytes().begin(), stream.Bytes().end()));
-    } catch (const Exception& e) {
-        printError(out, e.Message());
-        return ExitFailedInput;
+    } catch (...) {
+        return failed(out);
     }
     return ExitOk;
 }

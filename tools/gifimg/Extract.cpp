@@ -104,9 +104,8 @@ int runExtract(const QStringList& arguments)
             writeOutput((base + (raw ? ".raw" : ".png")).toLocal8Bit().toStdString(), bytes);
             ++number;
         }
-    } catch (const Exception& e) {
-        printError(name, e.Message());
-        return ExitFailedInput;
+    } catch (...) {
+        return failed(name);
     }
     return ExitOk;
 }

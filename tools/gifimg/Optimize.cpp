@@ -52,13 +52,14 @@ int runOptimize(const QStringList& arguments)
         passes |= goSortColorMaps;
     if (passes == 0)
         passes = AllOptimizations;
+    // Merged pixels only where they shorten the frame: never more bytes than a full merge.
+    passes |= goMergeBySize | goLocalMapsBySize;
 
     std::string input;
     try {
         input = readInput(in);
-    } catch (const Exception& e) {
-        printError(in, e.Message());
-        return ExitFailedInput;
+    } catch (...) {
+        return failed(in);
     }
     LoadedImage loaded = loadImageFrom(in, input, *options);
     if (!loaded.error.empty())
@@ -71,19 +72,14 @@ int runOptimize(const QStringList& arguments)
         TMemoryStream stream;
         image.SaveToStream(stream);
         output.assign(stream.Bytes().begin(), stream.Bytes().end());
-    } catch (const Exception& e) {
-        printError(in, e.Message());
-        return ExitFailedInput;
-    } catch (const std::bad_alloc&) {
-        printError(in, std::string(FrameworkText::OutOfMemory));
-        return ExitFailedInput;
+    } catch (...) {
+        return failed(in);
     }
     const bool smaller = output.size() < input.size();
     try {
         writeOutput(out, smaller ? output : input);
-    } catch (const Exception& e) {
-        printError(out, e.Message());
-        return ExitFailedInput;
+    } catch (...) {
+        return failed(out);
     }
     FILE* report = out == "-" ? stderr : stdout;
     if (smaller)

@@ -104,9 +104,8 @@ int runPlay(const QStringList& arguments)
         }
         // The window's surface is a bitmap of the screen's size.
         gif->CheckBitmapBudget(gif->Width(), gif->Height());
-    } catch (const Exception& e) {
-        printError(name, e.Message());
-        return ExitFailedInput;
+    } catch (...) {
+        return failed(name);
     }
     gif->SetAnimationRate(rate);
     gif->OnWarn = [name, options](TObject*, int, const std::string& message) { printWarning(name, message, *options); };

@@ -225,12 +225,8 @@ int runReduce(const QStringList& arguments)
         if (!result.save(&buffer, "PNG"))
             throw EWriteError("PNG encoding failed");
         writeOutput(out, bytes.toStdString());
-    } catch (const Exception& e) {
-        printError(in, e.Message());
-        return ExitFailedInput;
-    } catch (const std::bad_alloc&) {
-        printError(in, std::string(FrameworkText::OutOfMemory));
-        return ExitFailedInput;
+    } catch (...) {
+        return failed(in);
     }
     if (parser.isSet("psnr"))
         std::fprintf(out == "-" ? stderr : stdout, "%s: PSNR %.3f dB\n", in.c_str(), psnr(image, result));

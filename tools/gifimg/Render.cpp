@@ -117,12 +117,8 @@ int runRender(const QStringList& arguments)
                                  std::to_string(composed) + (composed == 1 ? " frame" : " frames") + " painted)");
             return ExitFailedInput;
         }
-    } catch (const Exception& e) {
-        printError(name, e.Message());
-        return ExitFailedInput;
-    } catch (const std::bad_alloc&) {
-        printError(name, std::string(FrameworkText::OutOfMemory));
-        return ExitFailedInput;
+    } catch (...) {
+        return failed(name);
     }
     return ExitOk;
 }
