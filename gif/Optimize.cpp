@@ -345,12 +345,7 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
                 while (b > 0 && disposalOf(frames.Items(b)) == 3)
                     --b;
                 TGIFSubImage& frame = frames.Items(c);
-                // Without transparency of its own, merging adds black at the end of the
-                // frame's map; pixels holding that index beyond the map would vanish.
-                const int end = frame.EffectiveColorMap().Count();
-                const bool endUsed = !(frame.Transparent() && frame.GraphicControlExtension()) && end < 256 &&
-                                     usesIndex(frame, static_cast<uint8_t>(end));
-                if (!ambiguous(frame) && !ambiguous(frames.Items(b)) && !endUsed) {
+                if (!ambiguous(frame) && !ambiguous(frames.Items(b))) {
                     std::vector<uint8_t> before;
                     if ((options & goMergeBySize) && !frame.Empty())
                         before.assign(frame.Data(), frame.Data() + frame.DataSize());

@@ -388,6 +388,11 @@ void TGIFSubImage::MergeWithPrevious(TGIFSubImage* previous)
                               : globalCount >= 1 && globalCount < TGIFColorMap::MaxColors && !backgroundBeyond;
         if (!room)
             return;
+        // Pixels holding the index the added entry would take show black now; made the
+        // transparent entry, they would vanish.
+        const int added = m_colorMap.Count() > 0 ? m_colorMap.Count() : globalCount;
+        if (std::memchr(m_data.get(), added, static_cast<size_t>(m_dataSize)))
+            return;
     }
     const bool previousTransparent = previous->m_transparent && previous->m_graphicControl;
     const int p = previousTransparent ? previous->m_graphicControl->TransparentColorIndex() : -1;

@@ -159,6 +159,15 @@ TEST(Merge, ChoosesTheTransparentIndexWithoutHidingPixels)
     f.MergeWithPrevious(&image->Images().Items(0));
     EXPECT_EQ(f.ColorMap().Count(), 3);
     EXPECT_EQ(pixels(f), (std::vector<uint8_t>{2, 1}));
+
+    // Index 2 lies beyond that map and shows black: the black entry added there would hide it.
+    FramePlan beyond = frame(0, 0, 2, 1, {0, 2});
+    beyond.local = {clRed, clGreen};
+    auto withBeyond = buildImage({2, 1, Four, {frame(0, 0, 2, 1, {0, 0}), beyond}});
+    TGIFSubImage& g = withBeyond->Images().Items(1);
+    g.MergeWithPrevious(&withBeyond->Images().Items(0));
+    EXPECT_EQ(g.ColorMap().Count(), 2);
+    EXPECT_EQ(pixels(g), (std::vector<uint8_t>{0, 2}));
 }
 
 // Hand-built animations, each pass alone and all together.
