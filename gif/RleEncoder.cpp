@@ -155,6 +155,7 @@ void TRLEEncoder::DoCompress()
     const int maxColor = m_maxColor;
     uint64_t bitBuffer = 0;
     int bitCount = 0;
+    int wordCount = 0;
     int bitsPerCode = 0;
     int outCount = 0;
     // The code count at which the width grows or a clear is due.
@@ -162,6 +163,7 @@ void TRLEEncoder::DoCompress()
     auto load = [&] {
         bitBuffer = m_bitBuffer;
         bitCount = m_bitCount;
+        wordCount = m_wordCount;
         bitsPerCode = m_bitsPerCode;
         outCount = m_outCount;
         nextEvent = std::min(m_outBump, m_outClear);
@@ -169,6 +171,7 @@ void TRLEEncoder::DoCompress()
     auto save = [&] {
         m_bitBuffer = bitBuffer;
         m_bitCount = bitCount;
+        m_wordCount = wordCount;
         m_bitsPerCode = bitsPerCode;
         m_outCount = outCount;
     };
@@ -177,9 +180,13 @@ void TRLEEncoder::DoCompress()
         bitBuffer |= static_cast<uint64_t>(code) << bitCount;
         bitCount += bitsPerCode;
         if (bitCount >= 32) {
-            writer.PutWord(static_cast<uint32_t>(bitBuffer));
+            m_words[wordCount++] = static_cast<uint32_t>(bitBuffer);
             bitBuffer >>= 32;
             bitCount -= 32;
+            if (wordCount == PackedWords) {
+                putWords(writer, m_words, wordCount);
+                wordCount = 0;
+            }
         }
         if (++outCount >= nextEvent) {
             save();
