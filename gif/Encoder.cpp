@@ -22,8 +22,12 @@ void TGIFEncoder::Clear()
 
 void TGIFEncoder::putWords(TGIFWriter& writer, const uint32_t* words, int count)
 {
-    for (int i = 0; i < count; ++i)
-        writer.PutWord(words[i]);
+    if constexpr (std::endian::native == std::endian::little) {
+        writer.Write(words, size_t(count) * 4);
+    } else {
+        for (int i = 0; i < count; ++i)
+            writer.PutWord(words[i]);
+    }
 }
 
 void TGIFEncoder::raiseColorNotInTable()

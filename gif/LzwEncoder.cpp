@@ -102,8 +102,6 @@ void TLZWEncoder::encodeFrame()
     // members), handed back once at the end. The steps a photograph takes on every
     // string (a lookup, a code out, an entry stored) keep to few live values, so that
     // they stay in registers; widening, a full table and long runs are out of the way.
-    // Words this loop gathers go to the writer directly, after those gathered before.
-    flushWords();
     LzwDictionary& dictionary = *m_dictionary;
     const uint16_t* const child = dictionary.Children();
     const uint16_t* const longestRun = dictionary.LongestRuns();
@@ -159,14 +157,16 @@ void TLZWEncoder::encodeFrame()
             continue;
         }
         // The string grows while the table holds it: the common step, kept to one load.
-        const uint8_t value = *pixel;
-        const uint32_t key = LzwDictionary::Key(prefix, value);
+        // The pixel is taken back from the key on a miss, so that it is not one more
+        // value to keep through this step.
+        const uint32_t key = LzwDictionary::Key(prefix, *pixel);
         const int code = child[key];
         if (code != 0) {
             prefix = code;
             ++pixel;
             continue;
         }
+        const auto value = static_cast<uint8_t>(key);
         // Only checked pixels ever enter the table, so a pixel that extends a string
         // has passed the check; with 256 colours every pixel passes.
         if (CheckColours && value >= maxColor) [[unlikely]] {
@@ -215,6 +215,8 @@ void TLZWEncoder::DoCompress()
     DictionaryLease lease(m_baseCode, m_freeCode);
     m_dictionary = &lease.get();
     clear();
+    // The frame's loop hands its words to the writer directly, after those gathered here.
+    flushWords();
     if (m_maxColor < 256)
         encodeFrame<true>();
     else
