@@ -1,7 +1,24 @@
 #include "gif/RleEncoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+
+namespace {
+// The smallest k with k(k + 1) >= 2 count, looked up for the short counts most runs
+// have: on frames of few colours a save asks for it every few pixels.
+constexpr int SmallCounts = 2048;
+constexpr auto smallestTriangle = [] {
+    std::array<uint8_t, SmallCounts> smallest{};
+    int k = 0;
+    for (int count = 1; count < SmallCounts; ++count) {
+        while (k * (k + 1) < 2 * count)
+            ++k;
+        smallest[size_t(count)] = static_cast<uint8_t>(k);
+    }
+    return smallest;
+}();
+} // namespace
 
 int64_t TRLEEncoder::IntSqrt(int64_t x)
 {
@@ -26,7 +43,9 @@ int64_t TRLEEncoder::RunCost(int64_t count, int64_t n)
         cost += (count / per) * n;
         count %= per;
     }
-    if (count > 0) {
+    if (count > 0 && count < SmallCounts) {
+        cost += smallestTriangle[size_t(count)];
+    } else if (count > 0) {
         // The smallest k with k(k + 1) >= 2 count, from a guess near it (no divisions:
         // this runs for every run of more than four pixels).
         int64_t k = static_cast<int64_t>(std::sqrt(static_cast<double>(2 * count)));
