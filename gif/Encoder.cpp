@@ -20,6 +20,16 @@ void TGIFEncoder::Clear()
     Output(m_clearCode);
 }
 
+void TGIFEncoder::putWords(TGIFWriter& writer, const uint32_t* words, int count)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        writer.Write(words, size_t(count) * 4);
+    } else {
+        for (int i = 0; i < count; ++i)
+            writer.PutWord(words[i]);
+    }
+}
+
 void TGIFEncoder::raiseColorNotInTable()
 {
     RaiseGIFError(GIFText::ColorNotInTable);
@@ -44,6 +54,7 @@ void TGIFEncoder::Compress(TStream& stream, int bitsPerPixel, int width, int hei
     m_baseCode = m_clearCode + 2;
     m_bitBuffer = 0;
     m_bitCount = 0;
+    m_wordCount = 0;
 
     // On failure the writer's destructor still hands the partial sub-block on.
     TGIFWriter writer(stream);

@@ -36,25 +36,39 @@ protected:
     virtual void Clear();
     virtual void DoCompress() = 0;
 
-    // Packs a code at the current width, handing the writer four bytes at a time; the
-    // end code also flushes the last bits.
+    // Whole 32-bit words of codes are gathered in an array of this many and handed to
+    // the writer a block at a time: the writer's byte stores may alias anything, so
+    // storing into it word by word made a coding loop reload its state after each word.
+    static constexpr int PackedWords = 64;
+    // Packs a code at the current width; the end code also flushes the last bits.
     void outputBits(int code)
     {
         m_bitBuffer |= static_cast<uint64_t>(code) << m_bitCount;
         m_bitCount += m_bitsPerCode;
         if (m_bitCount >= 32) {
-            m_writer->PutWord(static_cast<uint32_t>(m_bitBuffer));
+            m_words[m_wordCount++] = static_cast<uint32_t>(m_bitBuffer);
             m_bitBuffer >>= 32;
             m_bitCount -= 32;
+            if (m_wordCount == PackedWords)
+                flushWords();
         }
         if (code == m_eoiCode)
-            while (m_bitCount > 0)
-                putByte();
+            flushWholeBytes(true);
     }
-    // Hands every whole byte packed so far to the writer.
-    void flushWholeBytes()
+    // Hands count words to the writer, least significant byte first.
+    static void putWords(TGIFWriter& writer, const uint32_t* words, int count);
+    // Hands the gathered words to the writer.
+    void flushWords()
     {
-        while (m_bitCount >= 8)
+        putWords(*m_writer, m_words, m_wordCount);
+        m_wordCount = 0;
+    }
+    // Hands the gathered words and every whole byte packed so far to the writer, and
+    // with partial, the last bits too.
+    void flushWholeBytes(bool partial = false)
+    {
+        flushWords();
+        while (m_bitCount >= (partial ? 1 : 8))
             putByte();
     }
     // The stretches of the frame's pixels in sending order, one at a time, for a loop
@@ -133,6 +147,8 @@ protected:
     TGIFWriter* m_writer = nullptr;
     uint64_t m_bitBuffer = 0;
     int m_bitCount = 0;
+    uint32_t m_words[PackedWords];
+    int m_wordCount = 0;
     bool m_clearFlag = false;
     int m_bitsPerCode = 0;
     int m_initialBitsPerCode = 0;

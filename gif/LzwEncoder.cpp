@@ -35,12 +35,10 @@ private:
 
 } // namespace
 
-LzwDictionary::LzwDictionary()
-    : m_child(std::make_unique<uint16_t[]>(Keys)), m_keys(std::make_unique<uint32_t[]>(4096)),
-      m_longestRunOf(std::make_unique<uint16_t[]>(4096))
+LzwDictionary::LzwDictionary() : m_child(std::make_unique<uint16_t[]>(Keys)), m_keys(std::make_unique<uint32_t[]>(4096))
 {
     for (int pixel = 0; pixel < 256; ++pixel)
-        m_longestRunOf[pixel] = static_cast<uint16_t>(pixel + 1);
+        m_longestRun[size_t(pixel)] = static_cast<uint16_t>(pixel);
 }
 
 void LzwDictionary::Reset(int firstCode, int endCode)
@@ -48,13 +46,9 @@ void LzwDictionary::Reset(int firstCode, int endCode)
     // Only what was stored is undone: a frame of a few pixels resets in a few steps.
     for (int code = firstCode; code < endCode; ++code)
         m_child[m_keys[code]] = 0;
-    // A frame with more colours may send these codes as pixels; stored codes are marked
-    // afresh by Store.
-    for (int code = firstCode; code < std::min(endCode, 256); ++code)
-        m_longestRunOf[code] = static_cast<uint16_t>(code + 1);
     for (uint8_t pixel : m_runPixels) {
         m_runs[pixel].clear();
-        m_longestRunOf[pixel] = static_cast<uint16_t>(pixel + 1);
+        m_longestRun[pixel] = pixel;
     }
     m_runPixels.clear();
 }
@@ -105,14 +99,14 @@ template <bool CheckColours>
 void TLZWEncoder::encodeFrame()
 {
     // The whole frame is coded with the coder's state in locals (byte stores may alias
-    // members), handed back once at the end.
+    // members), handed back once at the end. The steps a photograph takes on every
+    // string (a lookup, a code out, an entry stored) keep to few live values, so that
+    // they stay in registers; widening, a full table and long runs are out of the way.
     LzwDictionary& dictionary = *m_dictionary;
     const uint16_t* const child = dictionary.Children();
+    const uint16_t* const longestRun = dictionary.LongestRuns();
     TGIFWriter& writer = *m_writer;
     const int maxColor = m_maxColor;
-    const int clearCode = m_clearCode;
-    const int baseCode = m_baseCode;
-    const int initialBitsPerCode = m_initialBitsPerCode;
     int freeCode = m_freeCode;
     int bitsPerCode = m_bitsPerCode;
     // The next free code at which the width grows or the table is full.
@@ -120,21 +114,35 @@ void TLZWEncoder::encodeFrame()
     int nextEvent = eventAt();
     uint64_t bitBuffer = m_bitBuffer;
     int bitCount = m_bitCount;
+    uint32_t words[PackedWords];
+    uint32_t* out = words;
     auto put = [&](int code) {
         bitBuffer |= uint64_t(code) << bitCount;
         bitCount += bitsPerCode;
         if (bitCount >= 32) {
-            writer.PutWord(static_cast<uint32_t>(bitBuffer));
+            *out++ = static_cast<uint32_t>(bitBuffer);
             bitBuffer >>= 32;
             bitCount -= 32;
+            if (out == words + PackedWords) [[unlikely]] {
+                putWords(writer, words, PackedWords);
+                out = words;
+            }
         }
     };
-
-    auto add = [&](int prefix, uint8_t value) {
-        dictionary.Store(LzwDictionary::Key(prefix, value), freeCode);
-        if (dictionary.IsLongestRun(prefix, value))
-            dictionary.ExtendRun(value, prefix, freeCode);
-        ++freeCode;
+    // At an event: the width grows, or the table is full and starts again after a clear
+    // code at the width in force. False when the string was not stored.
+    auto event = [&]() -> bool {
+        if (freeCode > maxCodeAt(bitsPerCode))
+            ++bitsPerCode;
+        const bool full = freeCode >= 4095;
+        if (full) {
+            put(m_clearCode);
+            dictionary.Reset(m_baseCode, freeCode);
+            freeCode = m_baseCode;
+            bitsPerCode = m_initialBitsPerCode;
+        }
+        nextEvent = eventAt();
+        return !full;
     };
 
     SendingOrder order = sendingOrder();
@@ -149,35 +157,29 @@ void TLZWEncoder::encodeFrame()
             continue;
         }
         // The string grows while the table holds it: the common step, kept to one load.
-        const uint8_t value = *pixel;
-        const int code = child[LzwDictionary::Key(prefix, value)];
+        // The pixel is taken back from the key on a miss, so that it is not one more
+        // value to keep through this step.
+        const uint32_t key = LzwDictionary::Key(prefix, *pixel);
+        const int code = child[key];
         if (code != 0) {
             prefix = code;
             ++pixel;
             continue;
         }
+        const auto value = static_cast<uint8_t>(key);
         // Only checked pixels ever enter the table, so a pixel that extends a string
         // has passed the check; with 256 colours every pixel passes.
-        if (CheckColours && value >= maxColor) {
+        if (CheckColours && value >= maxColor) [[unlikely]] {
             m_freeCode = freeCode;
+            putWords(writer, words, static_cast<int>(out - words));
             checked(value);
         }
         put(prefix);
-        if (freeCode < nextEvent) {
-            add(prefix, value);
-        } else {
-            if (freeCode > maxCodeAt(bitsPerCode))
-                ++bitsPerCode;
-            if (freeCode < 4095) {
-                add(prefix, value);
-            } else {
-                // The table is full: the clear code goes out at the width in force.
-                put(clearCode);
-                dictionary.Reset(baseCode, freeCode);
-                freeCode = baseCode;
-                bitsPerCode = initialBitsPerCode;
-            }
-            nextEvent = eventAt();
+        if (freeCode < nextEvent || event()) {
+            dictionary.Store(key, freeCode);
+            if (longestRun[value] == prefix) [[unlikely]]
+                dictionary.ExtendRun(value, freeCode);
+            ++freeCode;
         }
         prefix = value;
 
@@ -186,7 +188,7 @@ void TLZWEncoder::encodeFrame()
         // same code as walking it pixel by pixel, since runs are stored in order of
         // length.
         uint32_t four;
-        if (end - pixel > 4 && (std::memcpy(&four, pixel + 1, 4), four == value * 0x01010101u)) {
+        if (end - pixel > 4 && (std::memcpy(&four, pixel + 1, 4), four == value * 0x01010101u)) [[unlikely]] {
             const int longest = dictionary.LongestRun(value);
             if (longest > 1) {
                 const uint8_t* stop = pixel + std::min<int64_t>(longest, end - pixel);
@@ -198,6 +200,7 @@ void TLZWEncoder::encodeFrame()
         }
         ++pixel;
     }
+    putWords(writer, words, static_cast<int>(out - words));
     m_prefix = prefix;
     m_freeCode = freeCode;
     m_maxCode = maxCodeAt(bitsPerCode);
@@ -212,6 +215,8 @@ void TLZWEncoder::DoCompress()
     DictionaryLease lease(m_baseCode, m_freeCode);
     m_dictionary = &lease.get();
     clear();
+    // The frame's loop hands its words to the writer directly, after those gathered here.
+    flushWords();
     if (m_maxColor < 256)
         encodeFrame<true>();
     else

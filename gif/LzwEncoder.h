@@ -26,7 +26,6 @@ public:
     {
         m_child[key] = static_cast<uint16_t>(code);
         m_keys[code] = key;
-        m_longestRunOf[code] = 0;
     }
     // Empties the table, given the codes stored since the last reset: [firstCode, endCode).
     void Reset(int firstCode, int endCode);
@@ -36,16 +35,16 @@ public:
     // longest. The run of 1 is the pixel itself.
     int LongestRun(uint8_t pixel) const { return static_cast<int>(m_runs[pixel].size()) + 1; }
     int RunCode(uint8_t pixel, int length) const { return length == 1 ? pixel : m_runs[pixel][size_t(length) - 2]; }
-    bool IsLongestRun(int code, uint8_t pixel) const { return m_longestRunOf[code] == pixel + 1; }
+    // For each pixel, the code of its longest run.
+    const uint16_t* LongestRuns() const { return m_longestRun.data(); }
     // Records code, just stored as the longest run of pixel plus that pixel, as the new
     // longest run.
-    void ExtendRun(uint8_t pixel, int longest, int code)
+    void ExtendRun(uint8_t pixel, int code)
     {
         if (m_runs[pixel].empty())
             m_runPixels.push_back(pixel);
         m_runs[pixel].push_back(static_cast<uint16_t>(code));
-        m_longestRunOf[longest] = 0;
-        m_longestRunOf[code] = static_cast<uint16_t>(pixel + 1);
+        m_longestRun[pixel] = static_cast<uint16_t>(code);
     }
 
 private:
@@ -54,9 +53,8 @@ private:
     std::unique_ptr<uint16_t[]> m_child;
     // The key of each stored code, so that a reset clears only those.
     std::unique_ptr<uint32_t[]> m_keys;
-    // For each code, its pixel plus 1 when it is the longest run of that pixel, else 0:
-    // pixels start as their own longest run.
-    std::unique_ptr<uint16_t[]> m_longestRunOf;
+    // For each pixel, the code of its longest run: the pixel itself until a run is stored.
+    std::array<uint16_t, 256> m_longestRun;
     std::array<std::vector<uint16_t>, 256> m_runs;
     // The pixels whose runs are longer than 1.
     std::vector<uint8_t> m_runPixels;

@@ -1,7 +1,24 @@
 #include "gif/RleEncoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+
+namespace {
+// The smallest k with k(k + 1) >= 2 count, looked up for the short counts most runs
+// have: on frames of few colours a save asks for it every few pixels.
+constexpr int SmallCounts = 2048;
+constexpr auto smallestTriangle = [] {
+    std::array<uint8_t, SmallCounts> smallest{};
+    int k = 0;
+    for (int count = 1; count < SmallCounts; ++count) {
+        while (k * (k + 1) < 2 * count)
+            ++k;
+        smallest[size_t(count)] = static_cast<uint8_t>(k);
+    }
+    return smallest;
+}();
+} // namespace
 
 int64_t TRLEEncoder::IntSqrt(int64_t x)
 {
@@ -26,7 +43,9 @@ int64_t TRLEEncoder::RunCost(int64_t count, int64_t n)
         cost += (count / per) * n;
         count %= per;
     }
-    if (count > 0) {
+    if (count > 0 && count < SmallCounts) {
+        cost += smallestTriangle[size_t(count)];
+    } else if (count > 0) {
         // The smallest k with k(k + 1) >= 2 count, from a guess near it (no divisions:
         // this runs for every run of more than four pixels).
         int64_t k = static_cast<int64_t>(std::sqrt(static_cast<double>(2 * count)));
@@ -155,6 +174,7 @@ void TRLEEncoder::DoCompress()
     const int maxColor = m_maxColor;
     uint64_t bitBuffer = 0;
     int bitCount = 0;
+    int wordCount = 0;
     int bitsPerCode = 0;
     int outCount = 0;
     // The code count at which the width grows or a clear is due.
@@ -162,6 +182,7 @@ void TRLEEncoder::DoCompress()
     auto load = [&] {
         bitBuffer = m_bitBuffer;
         bitCount = m_bitCount;
+        wordCount = m_wordCount;
         bitsPerCode = m_bitsPerCode;
         outCount = m_outCount;
         nextEvent = std::min(m_outBump, m_outClear);
@@ -169,6 +190,7 @@ void TRLEEncoder::DoCompress()
     auto save = [&] {
         m_bitBuffer = bitBuffer;
         m_bitCount = bitCount;
+        m_wordCount = wordCount;
         m_bitsPerCode = bitsPerCode;
         m_outCount = outCount;
     };
@@ -177,9 +199,13 @@ void TRLEEncoder::DoCompress()
         bitBuffer |= static_cast<uint64_t>(code) << bitCount;
         bitCount += bitsPerCode;
         if (bitCount >= 32) {
-            writer.PutWord(static_cast<uint32_t>(bitBuffer));
+            m_words[wordCount++] = static_cast<uint32_t>(bitBuffer);
             bitBuffer >>= 32;
             bitCount -= 32;
+            if (wordCount == PackedWords) {
+                putWords(writer, m_words, wordCount);
+                wordCount = 0;
+            }
         }
         if (++outCount >= nextEvent) {
             save();

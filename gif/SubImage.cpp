@@ -9,6 +9,8 @@
 #include "gif/GIFImage.h"
 #include "gif/Header.h"
 #include "gif/LzwDecoder.h"
+#include "gif/LzwEncoder.h"
+#include "gif/RleEncoder.h"
 #include "gif/StreamHelpers.h"
 
 #include <algorithm>
@@ -442,12 +444,24 @@ void TGIFSubImage::SaveToStream(TStream& stream)
         bits = m_image ? m_image->BitsPerPixel() : 0;
         colors = 1 << bits;
     }
-    std::unique_ptr<TGIFEncoder> encoder = MakeEncoder(m_image ? m_image->CompressionMethod() : cmLZW);
-    if (m_image) {
-        TGIFImage* image = m_image;
-        encoder->OnWarn = [image](int severity, const std::string& message) { image->Warn(image, severity, message); };
+    // The encoder lives on the stack: a file of many small frames paid a heap round trip
+    // per frame.
+    auto compress = [&](TGIFEncoder& encoder) {
+        if (m_image) {
+            TGIFImage* image = m_image;
+            encoder.OnWarn = [image](int severity, const std::string& message) {
+                image->Warn(image, severity, message);
+            };
+        }
+        encoder.Compress(stream, bits, m_width, m_height, Interlaced(), m_data.get(), colors);
+    };
+    if (m_image && m_image->CompressionMethod() == cmRLE) {
+        TRLEEncoder encoder;
+        compress(encoder);
+    } else {
+        TLZWEncoder encoder;
+        compress(encoder);
     }
-    encoder->Compress(stream, bits, m_width, m_height, Interlaced(), m_data.get(), colors);
 }
 
 void TGIFSubImage::LoadFromStream(TStream& stream)
