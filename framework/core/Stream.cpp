@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -121,8 +122,11 @@ size_t TMemoryStream::Write(const void* buffer, size_t count)
     const size_t end = m_position + count;
     if (end > m_data.size()) {
         try {
+            // A first block of some size: streams written a few bytes at a time (file
+            // headers) would otherwise grow by a few bytes at each of their first writes.
+            constexpr size_t FirstBlock = 4096;
             if (end > m_data.capacity())
-                m_data.reserve(std::max(end, m_data.capacity() + m_data.capacity() / 2));
+                m_data.reserve(std::max({end, m_data.capacity() + m_data.capacity() / 2, FirstBlock}));
             m_data.resize(end);
         } catch (const std::bad_alloc&) {
             throw EOutOfMemory();
