@@ -296,6 +296,14 @@ void TGIFUnknownAppExtension::SaveData(TStream& stream)
 void TGIFUnknownAppExtension::LoadData(TStream& stream)
 {
     m_blocks.clear();
+    // Counted ahead where the bytes are in memory, so the list is allocated once.
+    size_t available;
+    if (const uint8_t* bytes = stream.DirectBytes(available)) {
+        size_t count = 0;
+        for (size_t at = 0; at < available && bytes[at] != 0; at += bytes[at] + 1u)
+            ++count;
+        m_blocks.reserve(count);
+    }
     for (int size = ReadByte(stream); size > 0; size = ReadByte(stream)) {
         auto block = std::make_unique<TGIFBlock>(static_cast<uint8_t>(size));
         ReadExact(stream, block->Data(), block->Size());
@@ -395,7 +403,7 @@ void TGIFExtensionList::LoadFromStream(TStream& stream, TGIFSubImage& frame)
         const TGIFExtensionClass* extensionClass = FindExtensionClass(stream);
         if (!extensionClass || !extensionClass->Create)
             RaiseGIFError(GIFText::UnknownExtension);
-        stream.Seek(-1, TSeekOrigin::soCurrent);
+        StepBack(stream);
         std::unique_ptr<TGIFExtension> extension = extensionClass->Create(&frame);
         extension->LoadFromStream(stream);
         Add(std::move(extension));
@@ -403,7 +411,7 @@ void TGIFExtensionList::LoadFromStream(TStream& stream, TGIFSubImage& frame)
         if (byte < 0)
             return;
     }
-    stream.Seek(-1, TSeekOrigin::soCurrent);
+    StepBack(stream);
 }
 
 // ---- Registries

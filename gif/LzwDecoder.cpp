@@ -84,6 +84,9 @@ struct LzwTable {
     int32_t stack[StackSize];
     // A string that does not fit goes here first, with room for the overrun.
     uint8_t scratch[TableSize + ChunkBytes];
+    // prefix and suffix hold zero from here to TableSize: a reset clears only below it.
+    int zeroFrom = TableSize;
+    void written(int upTo) { zeroFrom = std::max(zeroFrom, std::min(upTo, TableSize)); }
 };
 
 namespace {
@@ -128,10 +131,9 @@ LzwDecoder::~LzwDecoder()
 
 int LzwDecoder::readByte()
 {
-    uint8_t value;
-    if (m_stream.Read(&value, 1) != 1)
-        return -1;
-    ++m_streamPos;
+    const int value = m_stream.ReadByte();
+    if (value >= 0)
+        ++m_streamPos;
     return value;
 }
 
@@ -244,8 +246,10 @@ void LzwDecoder::prepareExact()
             m_table.suffix[c] = static_cast<uint8_t>(m_table.tail[c] >> (8 * last));
         }
     }
-    for (int c = std::max(m_nextCode, roots); c < TableSize; ++c)
+    const int defined = std::min(std::max(m_nextCode, roots), TableSize);
+    for (int c = defined; c < m_table.zeroFrom; ++c)
         m_table.prefix[c] = m_table.suffix[c] = 0;
+    m_table.zeroFrom = defined;
 }
 
 void LzwDecoder::leaveCopy()
@@ -261,8 +265,19 @@ void LzwDecoder::resetTable()
         m_table.prefix[c] = 0;
         m_table.suffix[c] = static_cast<uint16_t>(c);
     }
-    std::fill(m_table.prefix + roots, m_table.prefix + TableSize, 0);
-    std::fill(m_table.suffix + roots, m_table.suffix + TableSize, 0);
+    m_table.written(roots);
+    m_zeroPending = true;
+}
+
+void LzwDecoder::zeroAboveRoots()
+{
+    const int roots = std::min(m_clearCode, TableSize);
+    if (roots < m_table.zeroFrom) {
+        std::fill(m_table.prefix + roots, m_table.prefix + m_table.zeroFrom, 0);
+        std::fill(m_table.suffix + roots, m_table.suffix + m_table.zeroFrom, 0);
+        m_table.zeroFrom = roots;
+    }
+    m_zeroPending = false;
 }
 
 void LzwDecoder::push(int value)
@@ -314,6 +329,8 @@ std::optional<int> LzwDecoder::processCode(std::optional<uint32_t> next)
         return std::nullopt;
     }
 
+    if (m_zeroPending)
+        zeroAboveRoots();
     const int inCode = code;
     // A code beyond the next free one (written by encoders that miscount their table)
     // is read as that one: the previous string plus its first byte.
@@ -336,6 +353,7 @@ std::optional<int> LzwDecoder::processCode(std::optional<uint32_t> next)
     if (m_nextCode < TableSize) {
         m_table.prefix[m_nextCode] = static_cast<uint16_t>(m_oldCode);
         m_table.suffix[m_nextCode] = static_cast<uint16_t>(m_firstByte);
+        m_table.written(m_nextCode + 1);
         ++m_nextCode;
         if (m_nextCode >= m_codeLimit && m_codeLimit < TableSize) {
             m_codeLimit *= 2;
@@ -394,6 +412,7 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
         m_nextCode = nextCode;
         m_oldCode = oldCode;
         m_firstByte = firstByte;
+        t.written(nextCode + 1);
     };
     auto fetch = [&](int width, int& code) {
         if (curBit + width < lastBit) [[likely]] {
@@ -448,6 +467,7 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
             tail = 0;
             skip = 0;
         } else if (code == clearCode) {
+            t.written(nextCode + 1);
             codeSize = m_minCodeSize + 1;
             codeLimit = 2 * clearCode;
             nextCode = clearCode + 2;
@@ -595,6 +615,7 @@ std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_
         m_oldCode = oldCode;
         if (p > 0)
             m_firstByte = *placedAt(nextEntry);
+        m_table.written(nextCode + 1);
     };
     auto fetch = [&](int& code) {
         if (curBit + codeSize < lastBit) [[likely]] {
@@ -692,6 +713,7 @@ std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_
             continue;
         }
         if (code == clearCode) {
+            m_table.written(nextCode + 1);
             codeSize = m_minCodeSize + 1;
             codeMask = (1u << codeSize) - 1;
             nextCode = clearCode + 2;
@@ -798,7 +820,9 @@ LzwStop LzwDecoder::extraStep()
         if (!code)
             return LzwStop::Filled;
         if ((m_state == State::Fast || m_state == State::Copy) && static_cast<int>(*code) != m_endCode) {
-            prepareExact();
+            // A clear code resets every entry prepareExact would set.
+            if (static_cast<int>(*code) != m_clearCode)
+                prepareExact();
             m_state = State::Exact;
         }
         processCode(code);
