@@ -26,6 +26,15 @@ const TGIFExtensionClass* resolveSelf(const TGIFExtensionClass& self, TStream&)
 // Application extensions look at their block size and identifier to name the kind.
 const TGIFExtensionClass* resolveApplication(const TGIFExtensionClass& self, TStream& stream)
 {
+    // Read in place where the bytes are in memory, moving on just as the reads below do.
+    size_t available;
+    if (const uint8_t* bytes = stream.DirectBytes(available); bytes && available >= 12 && bytes[0] >= 11) {
+        TGIFAppIdentifier identifier;
+        std::memcpy(identifier.data(), bytes + 1, identifier.size());
+        stream.SkipDirect(std::min<size_t>(1u + bytes[0], available));
+        const TGIFExtensionClass* found = TAppExtensionList::Instance().Find(identifier);
+        return found ? found : &TGIFUnknownAppExtension::ExtensionClass();
+    }
     const int64_t start = stream.Position();
     const int size = ReadByte(stream);
     if (size < 0)
