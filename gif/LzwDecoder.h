@@ -134,7 +134,7 @@ private:
     bool m_clearImplied = true;
     // The terminator has been read: no more sub-blocks.
     bool m_terminated = false;
-    // Entries above the roots read as zero after a reset; they are cleared only before
-    // a code is looked up, as the reset the last step of a frame often meets needs none.
+    // Entries above the roots read as zero after a reset; they are cleared only before a
+    // code is looked up, so a reset with no lookup after it (at the end of the data) is free.
     bool m_zeroPending = false;
 };

@@ -38,7 +38,8 @@ public:
         return Read(&value, 1) == 1 ? value : -1;
     }
     // The bytes of a stream over memory from its position on (null for other streams),
-    // for readers that take many small pieces; Skip moves past what they took.
+    // for readers that take many small pieces; SkipDirect moves past what they took (at
+    // most available).
     const uint8_t* DirectBytes(size_t& available) const
     {
         if (!m_direct) {
