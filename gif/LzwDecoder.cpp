@@ -124,6 +124,7 @@ LzwDecoder::LzwDecoder(TStream& stream, int minCodeSize, WarningSink sink)
 
 LzwDecoder::~LzwDecoder()
 {
+    m_table.written(m_nextCode + 1);
     std::unique_ptr<LzwTable> table(&m_table);
     if (!SpareTable)
         SpareTable = std::move(table);
@@ -228,6 +229,9 @@ void LzwDecoder::skipRest()
 
 void LzwDecoder::prepareExact()
 {
+    // The fast paths write entries up to the next code (and, before a clear, mark how far
+    // they came); they leave it to here and to the end of the decoder to say so.
+    m_table.written(m_nextCode + 1);
     // What the fast path defined stays; everything else takes the values a reset gives.
     const int roots = std::min(m_clearCode, TableSize);
     for (int c = 0; c < roots; ++c) {
@@ -265,7 +269,8 @@ void LzwDecoder::resetTable()
         m_table.prefix[c] = 0;
         m_table.suffix[c] = static_cast<uint16_t>(c);
     }
-    m_table.written(roots);
+    // Also what a fast path wrote before a clear that ends it (met by the last step).
+    m_table.written(std::max(roots, m_nextCode + 1));
     m_zeroPending = true;
 }
 
@@ -412,7 +417,6 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
         m_nextCode = nextCode;
         m_oldCode = oldCode;
         m_firstByte = firstByte;
-        t.written(nextCode + 1);
     };
     auto fetch = [&](int width, int& code) {
         if (curBit + width < lastBit) [[likely]] {
@@ -615,7 +619,6 @@ std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_
         m_oldCode = oldCode;
         if (p > 0)
             m_firstByte = *placedAt(nextEntry);
-        m_table.written(nextCode + 1);
     };
     auto fetch = [&](int& code) {
         if (curBit + codeSize < lastBit) [[likely]] {
