@@ -26,6 +26,15 @@ const TGIFExtensionClass* resolveSelf(const TGIFExtensionClass& self, TStream&)
 // Application extensions look at their block size and identifier to name the kind.
 const TGIFExtensionClass* resolveApplication(const TGIFExtensionClass& self, TStream& stream)
 {
+    // Read in place where the bytes are in memory, moving on just as the reads below do.
+    size_t available;
+    if (const uint8_t* bytes = stream.DirectBytes(available); bytes && available >= 12 && bytes[0] >= 11) {
+        TGIFAppIdentifier identifier;
+        std::memcpy(identifier.data(), bytes + 1, identifier.size());
+        stream.SkipDirect(std::min<size_t>(1u + bytes[0], available));
+        const TGIFExtensionClass* found = TAppExtensionList::Instance().Find(identifier);
+        return found ? found : &TGIFUnknownAppExtension::ExtensionClass();
+    }
     const int64_t start = stream.Position();
     const int size = ReadByte(stream);
     if (size < 0)
@@ -296,6 +305,14 @@ void TGIFUnknownAppExtension::SaveData(TStream& stream)
 void TGIFUnknownAppExtension::LoadData(TStream& stream)
 {
     m_blocks.clear();
+    // Counted ahead where the bytes are in memory, so the list is allocated once.
+    size_t available;
+    if (const uint8_t* bytes = stream.DirectBytes(available)) {
+        size_t count = 0;
+        for (size_t at = 0; at < available && bytes[at] != 0; at += bytes[at] + 1u)
+            ++count;
+        m_blocks.reserve(count);
+    }
     for (int size = ReadByte(stream); size > 0; size = ReadByte(stream)) {
         auto block = std::make_unique<TGIFBlock>(static_cast<uint8_t>(size));
         ReadExact(stream, block->Data(), block->Size());
@@ -395,7 +412,7 @@ void TGIFExtensionList::LoadFromStream(TStream& stream, TGIFSubImage& frame)
         const TGIFExtensionClass* extensionClass = FindExtensionClass(stream);
         if (!extensionClass || !extensionClass->Create)
             RaiseGIFError(GIFText::UnknownExtension);
-        stream.Seek(-1, TSeekOrigin::soCurrent);
+        StepBack(stream);
         std::unique_ptr<TGIFExtension> extension = extensionClass->Create(&frame);
         extension->LoadFromStream(stream);
         Add(std::move(extension));
@@ -403,7 +420,7 @@ void TGIFExtensionList::LoadFromStream(TStream& stream, TGIFSubImage& frame)
         if (byte < 0)
             return;
     }
-    stream.Seek(-1, TSeekOrigin::soCurrent);
+    StepBack(stream);
 }
 
 // ---- Registries

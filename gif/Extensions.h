@@ -184,13 +184,15 @@ private:
 class TGIFBlock : public TObject {
     CARNELO_CLASS(TGIFBlock, TObject)
 public:
-    explicit TGIFBlock(uint8_t size) : m_data(size, 0) {}
-    uint8_t Size() const { return static_cast<uint8_t>(m_data.size()); }
+    explicit TGIFBlock(uint8_t size) : m_size(size) {}
+    uint8_t Size() const { return m_size; }
     uint8_t* Data() { return m_data.data(); }
     const uint8_t* Data() const { return m_data.data(); }
 
 private:
-    std::vector<uint8_t> m_data;
+    // A sub-block holds at most 255 bytes: kept in place, a block is one allocation.
+    std::array<uint8_t, 255> m_data{};
+    uint8_t m_size;
 };
 
 // Any application extension this library does not understand: its data sub-blocks

@@ -93,7 +93,8 @@ void TGIFImage::LoadFile(const std::string& fileName)
         TFileStream file(fileName, fmOpenRead | fmShareDenyWrite);
         bytes.LoadFromStream(file);
     }
-    LoadFromStream(bytes);
+    TReadOnlyMemoryStream view(bytes.Memory(), static_cast<size_t>(bytes.Size()));
+    LoadFromStream(view);
 }
 
 void TGIFImage::LoadFromStream(TStream& stream)

@@ -60,6 +60,9 @@ void TGIFList::Clear()
 
 int TGIFList::addItem(std::unique_ptr<TGIFItem> item)
 {
+    // Most lists a file fills hold a few items: one allocation, not one per doubling.
+    if (m_items.capacity() == 0)
+        m_items.reserve(4);
     m_items.push_back(std::move(item));
     return Count() - 1;
 }

@@ -59,7 +59,7 @@ void TGIFImageList::LoadFromStream(TStream& stream, TGIFImage& image)
     if (byte < 0)
         return;
     while (byte != 0x3B) {
-        stream.Seek(-1, TSeekOrigin::soCurrent);
+        StepBack(stream);
         if (byte != 0x21 && byte != 0x2C) {
             Warn(1, std::string(GIFText::UnknownBlockType));
             return;
@@ -77,7 +77,7 @@ void TGIFImageList::LoadFromStream(TStream& stream, TGIFImage& image)
         if (byte < 0)
             return;
     }
-    stream.Seek(-1, TSeekOrigin::soCurrent);
+    StepBack(stream);
 }
 
 void TGIFImageList::SaveToStream(TStream& stream)

@@ -84,6 +84,9 @@ struct LzwTable {
     int32_t stack[StackSize];
     // A string that does not fit goes here first, with room for the overrun.
     uint8_t scratch[TableSize + ChunkBytes];
+    // prefix and suffix hold zero from here to TableSize: a reset clears only below it.
+    int zeroFrom = TableSize;
+    void written(int upTo) { zeroFrom = std::max(zeroFrom, std::min(upTo, TableSize)); }
 };
 
 namespace {
@@ -121,6 +124,7 @@ LzwDecoder::LzwDecoder(TStream& stream, int minCodeSize, WarningSink sink)
 
 LzwDecoder::~LzwDecoder()
 {
+    m_table.written(m_nextCode + 1);
     std::unique_ptr<LzwTable> table(&m_table);
     if (!SpareTable)
         SpareTable = std::move(table);
@@ -128,10 +132,9 @@ LzwDecoder::~LzwDecoder()
 
 int LzwDecoder::readByte()
 {
-    uint8_t value;
-    if (m_stream.Read(&value, 1) != 1)
-        return -1;
-    ++m_streamPos;
+    const int value = m_stream.ReadByte();
+    if (value >= 0)
+        ++m_streamPos;
     return value;
 }
 
@@ -226,6 +229,9 @@ void LzwDecoder::skipRest()
 
 void LzwDecoder::prepareExact()
 {
+    // The fast paths write entries up to the next code (and, before a clear, mark how far
+    // they came); they leave it to here and to the end of the decoder to say so.
+    m_table.written(m_nextCode + 1);
     // What the fast path defined stays; everything else takes the values a reset gives.
     const int roots = std::min(m_clearCode, TableSize);
     for (int c = 0; c < roots; ++c) {
@@ -244,8 +250,10 @@ void LzwDecoder::prepareExact()
             m_table.suffix[c] = static_cast<uint8_t>(m_table.tail[c] >> (8 * last));
         }
     }
-    for (int c = std::max(m_nextCode, roots); c < TableSize; ++c)
+    const int defined = std::min(std::max(m_nextCode, roots), TableSize);
+    for (int c = defined; c < m_table.zeroFrom; ++c)
         m_table.prefix[c] = m_table.suffix[c] = 0;
+    m_table.zeroFrom = defined;
 }
 
 void LzwDecoder::leaveCopy()
@@ -261,8 +269,20 @@ void LzwDecoder::resetTable()
         m_table.prefix[c] = 0;
         m_table.suffix[c] = static_cast<uint16_t>(c);
     }
-    std::fill(m_table.prefix + roots, m_table.prefix + TableSize, 0);
-    std::fill(m_table.suffix + roots, m_table.suffix + TableSize, 0);
+    // Also what a fast path wrote before a clear that ends it (met by the last step).
+    m_table.written(std::max(roots, m_nextCode + 1));
+    m_zeroPending = true;
+}
+
+void LzwDecoder::zeroAboveRoots()
+{
+    const int roots = std::min(m_clearCode, TableSize);
+    if (roots < m_table.zeroFrom) {
+        std::fill(m_table.prefix + roots, m_table.prefix + m_table.zeroFrom, 0);
+        std::fill(m_table.suffix + roots, m_table.suffix + m_table.zeroFrom, 0);
+        m_table.zeroFrom = roots;
+    }
+    m_zeroPending = false;
 }
 
 void LzwDecoder::push(int value)
@@ -314,6 +334,8 @@ std::optional<int> LzwDecoder::processCode(std::optional<uint32_t> next)
         return std::nullopt;
     }
 
+    if (m_zeroPending)
+        zeroAboveRoots();
     const int inCode = code;
     // A code beyond the next free one (written by encoders that miscount their table)
     // is read as that one: the previous string plus its first byte.
@@ -336,6 +358,7 @@ std::optional<int> LzwDecoder::processCode(std::optional<uint32_t> next)
     if (m_nextCode < TableSize) {
         m_table.prefix[m_nextCode] = static_cast<uint16_t>(m_oldCode);
         m_table.suffix[m_nextCode] = static_cast<uint16_t>(m_firstByte);
+        m_table.written(m_nextCode + 1);
         ++m_nextCode;
         if (m_nextCode >= m_codeLimit && m_codeLimit < TableSize) {
             m_codeLimit *= 2;
@@ -448,6 +471,7 @@ std::optional<LzwStop> LzwDecoder::decodeFast(uint8_t* out, int64_t& pos, int64_
             tail = 0;
             skip = 0;
         } else if (code == clearCode) {
+            t.written(nextCode + 1);
             codeSize = m_minCodeSize + 1;
             codeLimit = 2 * clearCode;
             nextCode = clearCode + 2;
@@ -692,6 +716,7 @@ std::optional<LzwStop> LzwDecoder::decodeCopy(uint8_t* out, int64_t& pos, int64_
             continue;
         }
         if (code == clearCode) {
+            m_table.written(nextCode + 1);
             codeSize = m_minCodeSize + 1;
             codeMask = (1u << codeSize) - 1;
             nextCode = clearCode + 2;
@@ -798,7 +823,9 @@ LzwStop LzwDecoder::extraStep()
         if (!code)
             return LzwStop::Filled;
         if ((m_state == State::Fast || m_state == State::Copy) && static_cast<int>(*code) != m_endCode) {
-            prepareExact();
+            // A clear code resets every entry prepareExact would set.
+            if (static_cast<int>(*code) != m_clearCode)
+                prepareExact();
             m_state = State::Exact;
         }
         processCode(code);

@@ -91,6 +91,7 @@ private:
     void prepareExact();
     void leaveCopy();
     void resetTable();
+    void zeroAboveRoots();
     void push(int value);
     std::optional<int> decodeStep();
     std::optional<int> processCode(std::optional<uint32_t> code);
@@ -133,4 +134,7 @@ private:
     bool m_clearImplied = true;
     // The terminator has been read: no more sub-blocks.
     bool m_terminated = false;
+    // Entries above the roots read as zero after a reset; they are cleared only before a
+    // code is looked up, so a reset with no lookup after it (at the end of the data) is free.
+    bool m_zeroPending = false;
 };

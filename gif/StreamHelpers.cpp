@@ -4,10 +4,20 @@
 #include "gif/GIFException.h"
 
 #include <algorithm>
+#include <cstring>
 
 void ReadExact(TStream& stream, void* buffer, size_t count)
 {
     auto* out = static_cast<uint8_t*>(buffer);
+    size_t available;
+    if (const uint8_t* bytes = stream.DirectBytes(available)) {
+        const size_t n = std::min(count, available);
+        std::memcpy(out, bytes, n);
+        stream.SkipDirect(n);
+        if (n < count)
+            RaiseGIFError(GIFText::PrematureEnd);
+        return;
+    }
     while (count > 0) {
         const size_t n = stream.Read(out, count);
         if (n == 0)
@@ -15,12 +25,6 @@ void ReadExact(TStream& stream, void* buffer, size_t count)
         out += n;
         count -= n;
     }
-}
-
-int ReadByte(TStream& stream)
-{
-    uint8_t value;
-    return stream.Read(&value, 1) == 1 ? value : -1;
 }
 
 void WriteByte(TStream& stream, uint8_t value)
@@ -35,6 +39,11 @@ void WriteBytes(TStream& stream, const void* buffer, size_t count)
 
 void SkipBytes(TStream& stream, int64_t count)
 {
+    size_t available;
+    if (stream.DirectBytes(available) && count >= 0) {
+        stream.SkipDirect(std::min(static_cast<size_t>(count), available));
+        return;
+    }
     const int64_t position = stream.Position();
     stream.SetPosition(std::min(position + count, std::max(position, stream.Size())));
 }

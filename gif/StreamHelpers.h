@@ -1,14 +1,26 @@
 #pragma once
 
+#include "framework/core/Stream.h"
+
 #include <cstddef>
 #include <cstdint>
-
-class TStream;
 
 // Reads exactly count bytes or raises GIFException "Premature end of data".
 void ReadExact(TStream& stream, void* buffer, size_t count);
 // The next byte, or -1 at the end of the data; what the end means is the caller's call.
-int ReadByte(TStream& stream);
+inline int ReadByte(TStream& stream)
+{
+    return stream.ReadByte();
+}
+// Moves back over the byte just read (a block's first byte, read to learn its kind).
+inline void StepBack(TStream& stream)
+{
+    size_t available;
+    if (stream.DirectBytes(available))
+        stream.SetPosition(stream.Position() - 1);
+    else
+        stream.Seek(-1, TSeekOrigin::soCurrent);
+}
 // Writes through the checked write: a stream that takes fewer bytes raises EWriteError.
 void WriteByte(TStream& stream, uint8_t value);
 void WriteBytes(TStream& stream, const void* buffer, size_t count);

@@ -471,7 +471,7 @@ void TGIFSubImage::LoadFromStream(TStream& stream)
     const int next = ReadByte(stream);
     if (next < 0)
         return;
-    stream.Seek(-1, TSeekOrigin::soCurrent);
+    StepBack(stream);
     if (next == 0x3B || next == 0)
         return;
 

@@ -197,7 +197,7 @@ void TMemoryStream::SaveToFile(const std::string& path) const
 
 size_t TReadOnlyMemoryStream::Read(void* buffer, size_t count)
 {
-    return readMemory(m_data, m_size, m_position, buffer, count);
+    return readMemory(m_data, m_size, m_cursor, buffer, count);
 }
 
 size_t TReadOnlyMemoryStream::Write(const void*, size_t)
@@ -207,8 +207,8 @@ size_t TReadOnlyMemoryStream::Write(const void*, size_t)
 
 int64_t TReadOnlyMemoryStream::Seek(int64_t offset, TSeekOrigin origin)
 {
-    m_position = static_cast<size_t>(resolveSeek(offset, origin, static_cast<int64_t>(m_position), Size()));
-    return static_cast<int64_t>(m_position);
+    m_cursor = static_cast<size_t>(resolveSeek(offset, origin, static_cast<int64_t>(m_cursor), Size()));
+    return static_cast<int64_t>(m_cursor);
 }
 
 TFileStream::TFileStream(const std::string& path, unsigned mode) : m_path(path)

@@ -21,8 +21,36 @@ public:
     // Returns the new position. Seeking before the start raises EStreamError.
     virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
 
-    int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
-    void SetPosition(int64_t position) { Seek(position, TSeekOrigin::soBeginning); }
+    int64_t Position() { return m_direct ? static_cast<int64_t>(m_cursor) : Seek(0, TSeekOrigin::soCurrent); }
+    void SetPosition(int64_t position)
+    {
+        if (m_direct && position >= 0)
+            m_cursor = static_cast<size_t>(position);
+        else
+            Seek(position, TSeekOrigin::soBeginning);
+    }
+    // The next byte, or -1 at the end.
+    int ReadByte()
+    {
+        if (m_direct)
+            return m_cursor < m_directSize ? m_direct[m_cursor++] : -1;
+        uint8_t value;
+        return Read(&value, 1) == 1 ? value : -1;
+    }
+    // The bytes of a stream over memory from its position on (null for other streams),
+    // for readers that take many small pieces; SkipDirect moves past what they took (at
+    // most available).
+    const uint8_t* DirectBytes(size_t& available) const
+    {
+        if (!m_direct) {
+            available = 0;
+            return nullptr;
+        }
+        const size_t at = m_cursor < m_directSize ? m_cursor : m_directSize;
+        available = m_directSize - at;
+        return m_direct + at;
+    }
+    void SkipDirect(size_t count) { m_cursor += count; }
     virtual int64_t Size();
     virtual void SetSize(int64_t size);
 
@@ -31,6 +59,20 @@ public:
     void WriteBuffer(const void* buffer, size_t count);
     // Copies count bytes from source (all of it from its start when count is 0).
     int64_t CopyFrom(TStream& source, int64_t count);
+
+protected:
+    // A stream whose bytes stay in memory and unchanged while it is read shows them here
+    // and keeps its position in m_cursor: parsers read single bytes without a call.
+    void ShowDirect(const uint8_t* bytes, size_t size)
+    {
+        m_direct = bytes;
+        m_directSize = size;
+    }
+    size_t m_cursor = 0;
+
+private:
+    const uint8_t* m_direct = nullptr;
+    size_t m_directSize = 0;
 };
 
 class TMemoryStream : public TStream {
@@ -65,7 +107,10 @@ private:
 class TReadOnlyMemoryStream : public TStream {
     CARNELO_CLASS(TReadOnlyMemoryStream, TStream)
 public:
-    TReadOnlyMemoryStream(const void* data, size_t size) : m_data(static_cast<const uint8_t*>(data)), m_size(size) {}
+    TReadOnlyMemoryStream(const void* data, size_t size) : m_data(static_cast<const uint8_t*>(data)), m_size(size)
+    {
+        ShowDirect(m_data, m_size);
+    }
 
     size_t Read(void* buffer, size_t count) override;
     size_t Write(const void* buffer, size_t count) override;
@@ -75,7 +120,6 @@ public:
 private:
     const uint8_t* m_data;
     size_t m_size;
-    size_t m_position = 0;
 };
 
 enum TFileMode : unsigned {

@@ -37,14 +37,17 @@ class ExtensionLayout : public testing::TestWithParam<ExtensionCase> {};
 TEST_P(ExtensionLayout, IsReadAsItsKindAndWrittenBack)
 {
     const ExtensionCase& c = GetParam();
-    Loaded loaded = loadGif(withExtension(c.read));
-    ASSERT_EQ(loaded.error, "");
-    EXPECT_TRUE(loaded.warnings.empty());
-    ASSERT_EQ(loaded->Images().Count(), 1);
-    TGIFSubImage& frame = loaded->Images().Items(0);
-    ASSERT_EQ(frame.Extensions().Count(), 1);
-    EXPECT_EQ(frame.Extensions().Items(0).ClassName(), c.className);
-    EXPECT_EQ(saveGif(*loaded.image), withExtension(c.written));
+    for (bool inPlace : {true, false}) {
+        SCOPED_TRACE(inPlace ? "bytes in place" : "stream calls");
+        Loaded loaded = loadGif(withExtension(c.read), inPlace);
+        ASSERT_EQ(loaded.error, "");
+        EXPECT_TRUE(loaded.warnings.empty());
+        ASSERT_EQ(loaded->Images().Count(), 1);
+        TGIFSubImage& frame = loaded->Images().Items(0);
+        ASSERT_EQ(frame.Extensions().Count(), 1);
+        EXPECT_EQ(frame.Extensions().Items(0).ClassName(), c.className);
+        EXPECT_EQ(saveGif(*loaded.image), withExtension(c.written));
+    }
 }
 
 Bytes block(std::initializer_list<uint8_t> head, std::string_view text, std::initializer_list<uint8_t> tail)
@@ -69,6 +72,12 @@ INSTANTIATE_TEST_SUITE_P(
                       block({0x21, 0xFF, 11}, "ABCDEFGHIJK", {1, 'z', 0}), "TGIFUnknownAppExtension"},
         ExtensionCase{"block_size_12_looping", block({0x21, 0xFF, 12}, "NETSCAPE2.0!", {3, 1, 4, 0, 0}),
                       block({0x21, 0xFF, 11}, "NETSCAPE2.0", {3, 1, 4, 0, 0}), "TGIFAppExtNSLoop"},
+        // The kind is asked again after the identifier: a first sub-block of 11 bytes
+        // names it in turn.
+        ExtensionCase{
+            "unknown_application_naming_loop",
+            ByteBuilder().raw(block({0x21, 0xFF, 11}, "XMP DataXMP", {11})).text("NETSCAPE2.0").raw({3, 1, 2, 0, 0}),
+            block({0x21, 0xFF, 11}, "XMP DataXMP", {3, 1, 2, 0, 0}), "TGIFAppExtNSLoop"},
         ExtensionCase{"comment", block({0x21, 0xFE, 3}, "abc", {2, 'd', 'e', 0}),
                       block({0x21, 0xFE, 3}, "abc", {2, 'd', 'e', 0}), "TGIFCommentExtension"},
         ExtensionCase{
@@ -95,10 +104,12 @@ class ExtensionFailure : public testing::TestWithParam<FailureCase> {};
 
 TEST_P(ExtensionFailure, FailsTheLoad)
 {
-    Loaded loaded = loadGif(withExtension(GetParam().extension));
-    EXPECT_EQ(loaded.error, GetParam().error);
-    EXPECT_EQ(loaded.position, 0);
-    EXPECT_EQ(loaded->Images().Count(), 0);
+    for (bool inPlace : {true, false}) {
+        Loaded loaded = loadGif(withExtension(GetParam().extension), inPlace);
+        EXPECT_EQ(loaded.error, GetParam().error);
+        EXPECT_EQ(loaded.position, 0);
+        EXPECT_EQ(loaded->Images().Count(), 0);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -14,13 +14,15 @@
 #include <fstream>
 #include <iterator>
 
-Loaded loadGif(const std::vector<uint8_t>& bytes)
+Loaded loadGif(const std::vector<uint8_t>& bytes, bool inPlace)
 {
     Loaded result;
     result.image->OnWarn = [&warnings = result.warnings](TObject*, int, const std::string& message) {
         warnings.push_back(message);
     };
-    TReadOnlyMemoryStream stream(bytes.data(), bytes.size());
+    TReadOnlyMemoryStream view(bytes.data(), bytes.size());
+    TMemoryStream copy(bytes);
+    TStream& stream = inPlace ? static_cast<TStream&>(view) : copy;
     try {
         result.image->LoadFromStream(stream);
     } catch (const Exception& e) {

@@ -20,7 +20,8 @@ struct Loaded {
     TGIFImage* operator->() const { return image.get(); }
 };
 
-Loaded loadGif(const std::vector<uint8_t>& bytes);
+// inPlace false reads through a stream that does not show its bytes to the readers.
+Loaded loadGif(const std::vector<uint8_t>& bytes, bool inPlace = true);
 std::vector<uint8_t> saveGif(TGIFImage& image);
 std::vector<uint8_t> readDataFile(const std::string& relativePath);
 std::string dataPath(const std::string& relativePath);

@@ -87,6 +87,23 @@ TEST_P(SampleFile, SurvivesSaveAndLoadWithItsBlocks)
     }
 }
 
+// Memory streams hand their bytes to the readers directly; any other stream is read
+// through calls, and must give the same load.
+void expectSameLoadThroughCalls(const std::vector<uint8_t>& bytes)
+{
+    Loaded direct = loadGif(bytes);
+    Loaded called = loadGif(bytes, false);
+    EXPECT_EQ(direct.error, called.error);
+    EXPECT_EQ(direct.warnings, called.warnings);
+    EXPECT_EQ(direct.position, called.position);
+    EXPECT_TRUE(blocksOf(*direct.image) == blocksOf(*called.image));
+}
+
+TEST_P(SampleFile, LoadsTheSameThroughStreamCalls)
+{
+    expectSameLoadThroughCalls(readDataFile(GetParam()));
+}
+
 INSTANTIATE_TEST_SUITE_P(WellFormed, SampleFile, testing::ValuesIn([] {
                              auto files = dataFiles("");
                              auto more = dataFiles("artificial-gif");
@@ -123,6 +140,11 @@ TEST_P(MalformedFile, LoadsWithTheExpectedWarnings)
         ASSERT_GE(pixels.size(), GetParam().firstPixels.size());
         EXPECT_TRUE(std::equal(GetParam().firstPixels.begin(), GetParam().firstPixels.end(), pixels.begin()));
     }
+}
+
+TEST_P(MalformedFile, LoadsTheSameThroughStreamCalls)
+{
+    expectSameLoadThroughCalls(readDataFile(std::string("malformed/") + GetParam().file));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -112,6 +112,13 @@ std::vector<Case> cases()
         // The terminator's empty buffer still forms one code (of zeros) before running dry.
         {"zero-length block first", Bytes{2, 0}, 4, {0}, LzwStop::DataEnded, {LzwWarning::BitBufferUnderrun}},
         {"clear code beyond any table", Bytes{12, 2, 0, 0, 0}, 4, {}, LzwStop::ClearCodeTooLarge},
+        // Last, after the full table: entries never defined read as empty (string 0), not
+        // as what earlier streams left in the table.
+        {"walk through an entry never defined",
+         LzwCodes(2).add({4, 1, 7, 7, 5}).imageData(),
+         8,
+         {1, 1, 1, 0, 0, 1},
+         LzwStop::EndCode},
     };
 }
 
