@@ -1,6 +1,6 @@
 // gifimg's front end. Loading Qt's libraries costs several times what copying or optimising
-// a small GIF does, so the front end holds no Qt: it runs copy and optimize itself when their
-// arguments are plain (known options, ASCII names), and hands everything else, help and usage
+// a small GIF does, so the front end holds no Qt: it runs info, copy and optimize itself when their
+// arguments are plain (known options, ASCII names), and info likewise, and hands everything else, help and usage
 // errors included, to gifimg-qt, the whole tool as it always was, by exec with the same
 // arguments. An exec rather than a module loaded into this process: the Qt part keeps its own
 // copy of the GIF library with its own registries and static state, standard input is still
@@ -45,7 +45,8 @@ bool isCount(std::string_view text)
 // The arguments after the command, when each is a file name, -q, --max-pixels with a count,
 // or one of the command's flags, in the spellings the Qt parser takes for them ("-name" is
 // "--name"); nothing for anything else, which the Qt part then judges.
-std::optional<PlainArguments> plainArguments(int argc, char** argv, std::initializer_list<std::string_view> known)
+std::optional<PlainArguments> plainArguments(int argc, char** argv, std::initializer_list<std::string_view> known,
+                                             size_t minFiles = 2, size_t maxFiles = 2)
 {
     PlainArguments plain;
     plain.options.maxPixels = DefaultMaxPixelBytes;
@@ -55,7 +56,9 @@ std::optional<PlainArguments> plainArguments(int argc, char** argv, std::initial
         for (char c : argument)
             if (static_cast<unsigned char>(c) >= 0x80)
                 return std::nullopt;
-        if (argument == "-" || (!argument.empty() && argument[0] != '-')) {
+        if (argument.empty())
+            return std::nullopt;
+        if (argument == "-" || argument[0] != '-') {
             plain.files.emplace_back(argument);
             continue;
         }
@@ -81,7 +84,7 @@ std::optional<PlainArguments> plainArguments(int argc, char** argv, std::initial
             return std::nullopt;
         }
     }
-    if (plain.files.size() != 2)
+    if (plain.files.size() < minFiles || plain.files.size() > maxFiles)
         return std::nullopt;
     return plain;
 }
@@ -89,7 +92,12 @@ std::optional<PlainArguments> plainArguments(int argc, char** argv, std::initial
 std::optional<int> runPlain(int argc, char** argv)
 {
     const std::string_view command = argc >= 2 ? argv[1] : "";
-    if (command == "copy") {
+    if (command == "info") {
+        if (const auto plain = plainArguments(argc, argv, {"json"}, 1, SIZE_MAX)) {
+            const GIFLibrary gifLibrary;
+            return gifimg::infoFiles(plain->files, plain->has("json"), plain->options);
+        }
+    } else if (command == "copy") {
         if (const auto plain = plainArguments(argc, argv, {"rle"})) {
             const GIFLibrary gifLibrary;
             return gifimg::copyFile(plain->files[0], plain->files[1], plain->has("rle"), plain->options);
