@@ -217,7 +217,9 @@ Outcome run(const QString& program, const QStringList& arguments, const QProcess
 TEST(GifImg, PlainCommandsLoadNoQtAndMatchTheQtPart)
 {
     const QString gif = path("animated-red-blue.gif");
+    const TempDir folder;
     const QList<QStringList> commands = {
+        {"extract", gif, QString::fromStdString(folder.File("frames")), "--raw"},
         {"info", gif, "-q"},
         {"info", "--json", gif, path("hat.gif")},
         {"copy", "-rle", gif, "-"},

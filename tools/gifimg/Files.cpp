@@ -8,6 +8,7 @@
 #include "gif/SubImage.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 
@@ -173,6 +174,36 @@ int optimizeFile(const std::string& in, const std::string& out, TGIFOptimization
     else
         std::fprintf(report, "%s: %d frames, %zu bytes: not smaller when optimised (%zu bytes), written unchanged\n",
                      in.c_str(), framesBefore, input.size(), output.size());
+    return ExitOk;
+}
+
+int extractRaw(const std::string& name, const std::string& folder, const CommonOptions& options)
+{
+    LoadedImage loaded = loadImage(name, options);
+    if (!loaded.error.empty())
+        return ExitFailedInput;
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error || !std::filesystem::is_directory(folder)) {
+        printError(folder, "cannot make the folder");
+        return ExitFailedInput;
+    }
+    TGIFImageList& frames = loaded.image->Images();
+    int number = 0;
+    try {
+        for (int i = 0; i < frames.Count(); ++i) {
+            TGIFSubImage& frame = frames.Items(i);
+            if (frame.Empty())
+                continue;
+            char file[32];
+            std::snprintf(file, sizeof file, "/frame-%03d.raw", number);
+            writeOutput(folder + file, std::string(reinterpret_cast<const char*>(frame.Data()),
+                                                   static_cast<size_t>(frame.DataSize())));
+            ++number;
+        }
+    } catch (...) {
+        return failed(name);
+    }
     return ExitOk;
 }
 

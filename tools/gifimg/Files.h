@@ -49,8 +49,10 @@ int failed(const std::string& name);
 // Replaces the file atomically, or writes standard output for "-".
 void writeOutput(const std::string& name, const std::string& bytes);
 
-// The whole of info, copy and optimize once their arguments are read; the exit code.
+// The whole of info, extract --raw, copy and optimize once their arguments are read; the exit code.
 int infoFiles(const std::vector<std::string>& names, bool json, const CommonOptions& options);
+// extract --raw into folder, a path the front end joins with "/" as it is.
+int extractRaw(const std::string& name, const std::string& folder, const CommonOptions& options);
 int copyFile(const std::string& in, const std::string& out, bool rle, const CommonOptions& options);
 // The passes of optimize's options: the default set when none is given.
 TGIFOptimizations optimizationsOf(bool trim, bool merge, bool cleanup, bool sort);

@@ -1,5 +1,5 @@
 // gifimg's front end. Loading Qt's libraries costs several times what copying or optimising
-// a small GIF does, so the front end holds no Qt: it runs info, copy and optimize itself when their
+// a small GIF does, so the front end holds no Qt: it runs info, extract --raw, copy and optimize itself when their
 // arguments are plain (known options, ASCII names), and info likewise, and hands everything else, help and usage
 // errors included, to gifimg-qt, the whole tool as it always was, by exec with the same
 // arguments. An exec rather than a module loaded into this process: the Qt part keeps its own
@@ -8,6 +8,7 @@
 // code prints it. The extra exec costs only the commands that load Qt anyway.
 #include "tools/gifimg/Files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -89,6 +90,24 @@ std::optional<PlainArguments> plainArguments(int argc, char** argv, std::initial
     return plain;
 }
 
+// A folder Qt would join with a frame's name by a single "/", unchanged: no empty, "." or
+// ".." part, no trailing "/".
+bool isPlainFolder(std::string_view folder)
+{
+    if (folder == "-")
+        return false;
+    size_t start = folder.starts_with('/') ? 1 : 0;
+    while (true) {
+        const size_t end = std::min(folder.find('/', start), folder.size());
+        const std::string_view part = folder.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..")
+            return false;
+        if (end == folder.size())
+            return true;
+        start = end + 1;
+    }
+}
+
 std::optional<int> runPlain(int argc, char** argv)
 {
     const std::string_view command = argc >= 2 ? argv[1] : "";
@@ -96,6 +115,12 @@ std::optional<int> runPlain(int argc, char** argv)
         if (const auto plain = plainArguments(argc, argv, {"json"}, 1, SIZE_MAX)) {
             const GIFLibrary gifLibrary;
             return gifimg::infoFiles(plain->files, plain->has("json"), plain->options);
+        }
+    } else if (command == "extract") {
+        const auto plain = plainArguments(argc, argv, {"raw"});
+        if (plain && plain->has("raw") && isPlainFolder(plain->files[1])) {
+            const GIFLibrary gifLibrary;
+            return gifimg::extractRaw(plain->files[0], plain->files[1], plain->options);
         }
     } else if (command == "copy") {
         if (const auto plain = plainArguments(argc, argv, {"rle"})) {
