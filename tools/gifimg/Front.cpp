@@ -7,6 +7,7 @@
 // unread, and what the user sees is byte for byte what the one program printed, since the same
 // code prints it. The extra exec costs only the commands that load Qt anyway.
 #include "tools/gifimg/Files.h"
+#include "tools/gifimg/Usage.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -110,7 +111,25 @@ bool isPlainFolder(std::string_view folder)
 
 std::optional<int> runPlain(int argc, char** argv)
 {
-    const std::string_view command = argc >= 2 ? argv[1] : "";
+    if (argc < 2) {
+        std::fputs(gifimg::Usage, stderr);
+        return gifimg::ExitUsage;
+    }
+    const std::string_view command = argv[1];
+    if (command == "--help" || command == "-h") {
+        std::fputs(gifimg::Usage, stdout);
+        return gifimg::ExitOk;
+    }
+    if (command == "--version") {
+        std::fputs("gifimg " CARNELO_VERSION "\n", stdout);
+        return gifimg::ExitOk;
+    }
+    static constexpr std::string_view commands[] = {"info",   "extract", "copy",    "reduce",
+                                                    "render", "play",    "convert", "optimize"};
+    if (std::find(std::begin(commands), std::end(commands), command) == std::end(commands)) {
+        std::fprintf(stderr, "gifimg: unknown command '%s'\n\n%s", argv[1], gifimg::Usage);
+        return gifimg::ExitUsage;
+    }
     if (command == "info") {
         if (const auto plain = plainArguments(argc, argv, {"json"}, 1, SIZE_MAX)) {
             const GIFLibrary gifLibrary;
