@@ -1,11 +1,12 @@
 // gifimg's front end. Loading Qt's libraries costs several times what copying or optimising
-// a small GIF does, so the front end holds no Qt: it runs info, extract --raw, copy and optimize itself when their
-// arguments are plain (known options, ASCII names), and info likewise, and hands everything else, help and usage
-// errors included, to gifimg-qt, the whole tool as it always was, by exec with the same
-// arguments. An exec rather than a module loaded into this process: the Qt part keeps its own
-// copy of the GIF library with its own registries and static state, standard input is still
-// unread, and what the user sees is byte for byte what the one program printed, since the same
-// code prints it. The extra exec costs only the commands that load Qt anyway.
+// a small GIF does, so the front end holds no Qt: it answers usage, --help and --version, and
+// runs info, extract --raw, copy and optimize itself when their arguments are plain (known
+// options, ASCII names). Everything else, help and usage errors of a command included, goes to
+// gifimg-qt, the whole tool as it always was, by exec with the same arguments. An exec rather
+// than a module loaded into this process: the Qt part keeps its own copy of the GIF library
+// with its own registries and static state, standard input is still unread, and what the user
+// sees is what the one program printed, since the same code prints it. The extra exec costs
+// only the commands that load Qt anyway.
 #include "tools/gifimg/Files.h"
 #include "tools/gifimg/Usage.h"
 
