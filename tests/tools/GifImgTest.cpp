@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
@@ -198,6 +199,60 @@ TEST(GifImg, PixelLimitRefusesLargeImages)
     const Outcome run = gifimg({"info", "--max-pixels", "1000", path("hat.gif")});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, path("hat.gif") + ": error: Mémoire insuffisante\n");
+}
+
+Outcome run(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment = {})
+{
+    QProcess process;
+    if (!environment.isEmpty())
+        process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.closeWriteChannel();
+    EXPECT_TRUE(process.waitForFinished(60000));
+    return {process.exitCode(), process.readAllStandardOutput(),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+// gifimg runs these without Qt, and the Qt part must agree with it byte for byte.
+TEST(GifImg, PlainCommandsLoadNoQtAndMatchTheQtPart)
+{
+    const QString gif = path("animated-red-blue.gif");
+    const TempDir folder;
+    const QList<QStringList> commands = {
+        {"extract", gif, QString::fromStdString(folder.File("frames")), "--raw"},
+        {"info", gif, "-q"},
+        {"info", "--json", gif, path("hat.gif")},
+        {"copy", "-rle", gif, "-"},
+        {"optimize", "--max-pixels=100000", "--trim", "-sort", gif, "-"},
+        {"optimize", gif, "-", "--max-pixels", "10"},
+    };
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_DEBUG", "libs");
+    for (const QStringList& arguments : commands) {
+        const Outcome front = run(GIFIMG_PATH, arguments, environment);
+        EXPECT_FALSE(front.err.contains("libQt6")) << arguments.join(' ').toStdString();
+        const Outcome plain = run(GIFIMG_PATH, arguments);
+        const Outcome qt = run(GIFIMG_QT_PATH, arguments);
+        EXPECT_EQ(plain.exitCode, qt.exitCode);
+        EXPECT_EQ(plain.out, qt.out) << arguments.join(' ').toStdString();
+        EXPECT_EQ(plain.err, qt.err);
+    }
+    EXPECT_TRUE(run(GIFIMG_PATH, {"render", gif, "-"}, environment).err.contains("libQt6"));
+}
+
+TEST(GifImg, WithoutItsQtPartOnlyTheQtCommandsFail)
+{
+    const TempDir folder;
+    const std::string alone = folder.File("gifimg");
+    std::filesystem::copy_file(GIFIMG_PATH, alone);
+    const QString program = QString::fromStdString(alone);
+    EXPECT_EQ(run(program, {"optimize", path("hat.gif"), QString::fromStdString(folder.File("x.gif"))}).exitCode, 0);
+    for (const QStringList& arguments : {QStringList{"render", path("hat.gif"), "-"}, QStringList{"info", "--help"}}) {
+        const Outcome failed = run(program, arguments);
+        EXPECT_EQ(failed.exitCode, 1);
+        EXPECT_TRUE(failed.err.startsWith("gifimg: cannot run ")) << failed.err.toStdString();
+        EXPECT_TRUE(failed.err.contains("/gifimg-qt: No such file or directory"));
+    }
 }
 
 } // namespace

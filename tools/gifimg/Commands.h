@@ -1,30 +1,17 @@
 #pragma once
 
+#include "tools/gifimg/Files.h"
+
 #include <QCommandLineParser>
 #include <QStringList>
 
-#include <cstdint>
 #include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 class QImage;
-class TGIFImage;
 class TPalette;
 
 namespace gifimg {
-
-// Exit codes.
-constexpr int ExitOk = 0;
-constexpr int ExitFailedInput = 1;
-constexpr int ExitUsage = 2;
-
-// The options every command takes: -q, --max-pixels N, --help.
-struct CommonOptions {
-    bool quiet = false;
-    int64_t maxPixels = 0;
-};
 
 // A command's parser with the common options; parse() prints usage errors and help.
 class CommandLine {
@@ -42,33 +29,6 @@ private:
     QCommandLineParser m_parser;
     int m_exitCode = ExitOk;
 };
-
-// An image loaded from a file (or "-" for standard input), with its warnings in order.
-struct LoadedImage {
-    std::unique_ptr<TGIFImage> image;
-    std::vector<std::string> warnings;
-    // Empty when the load succeeded.
-    std::string error;
-};
-
-// The bytes of a file, or of standard input for "-"; raises EReadError or EFOpenError.
-std::string readInput(const std::string& name);
-// Loads name from its bytes as loadImage does.
-LoadedImage loadImageFrom(const std::string& name, const std::string& bytes, const CommonOptions& options);
-// Loads name; each warning is also printed as "NAME: warning: TEXT" unless quiet, and a
-// failure as "NAME: error: MESSAGE".
-LoadedImage loadImage(const std::string& name, const CommonOptions& options);
-// "NAME: warning: TEXT" on standard error unless quiet.
-void printWarning(const std::string& name, const std::string& text, const CommonOptions& options);
-void printError(const std::string& name, const std::string& message);
-// Only inside a catch block: the message of the exception being handled, a framework
-// exception's or out of memory; any other exception goes on.
-std::string currentFailure();
-// Only inside a catch block: prints currentFailure() as "NAME: error: MESSAGE" and
-// returns ExitFailedInput, the tail of every command's failure.
-int failed(const std::string& name);
-// Replaces the file atomically, or writes standard output for "-".
-void writeOutput(const std::string& name, const std::string& bytes);
 
 // Reduction methods and ditherers by their command-line names: the index, or -1.
 int reductionMethodOf(const QString& name);

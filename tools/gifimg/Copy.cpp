@@ -1,9 +1,5 @@
 #include "tools/gifimg/Commands.h"
 
-#include "framework/core/Exception.h"
-#include "framework/core/Stream.h"
-#include "gif/GIFImage.h"
-
 namespace gifimg {
 
 int runCopy(const QStringList& arguments)
@@ -20,18 +16,7 @@ int runCopy(const QStringList& arguments)
     const std::string in = files[0].toLocal8Bit().toStdString();
     const std::string out = files[1].toLocal8Bit().toStdString();
 
-    LoadedImage loaded = loadImage(in, *options);
-    if (!loaded.error.empty())
-        return ExitFailedInput;
-    try {
-        loaded.image->SetCompressionMethod(commandLine.parser().isSet("rle") ? cmRLE : cmLZW);
-        TMemoryStream stream;
-        loaded.image->SaveToStream(stream);
-        writeOutput(out, std::string(stream.Bytes().begin(), stream.Bytes().end()));
-    } catch (...) {
-        return failed(out);
-    }
-    return ExitOk;
+    return copyFile(in, out, commandLine.parser().isSet("rle"), *options);
 }
 
 } // namespace gifimg

@@ -1,6 +1,7 @@
 // gifimg: the GIF library from the command line.
 #include "gif/GIFImage.h"
 #include "tools/gifimg/Commands.h"
+#include "tools/gifimg/Usage.h"
 
 #include <QString>
 #include <QStringList>
@@ -8,41 +9,15 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-constexpr const char* Usage =
-    "Usage: gifimg COMMAND [OPTIONS] ARGUMENTS\n"
-    "\n"
-    "Commands:\n"
-    "  info [--json] FILE...           blocks, frames, extensions and warnings of each file\n"
-    "  extract FILE OUTDIR [--raw|--png]  each frame with an image as frame-NNN.png or .raw\n"
-    "  copy IN OUT [--rle]             load and save again (LZW, or RLE codes)\n"
-    "  reduce IN OUT.png [--method M] [--dither D] [--bits N] [--palette FILE] [--psnr]\n"
-    "                                  any image Qt reads to a palette PNG of at most 256 colours\n"
-    "  render FILE OUT.png [--frame N] | render FILE --all OUTDIR\n"
-    "                                  composed frames, as a viewer shows them, as RGB PNGs\n"
-    "  play FILE [--rate N] [--stop-after N]  the animation in a window\n"
-    "  convert IN... OUT.gif [--method M] [--dither D] [--bits N] [--palette FILE] [--delay N]\n"
-    "          [--loop N] [--rle] [--optimize] [--psnr]\n"
-    "                                  images (or a folder of them) to a GIF; several make an animation\n"
-    "  optimize IN OUT [--trim] [--merge] [--cleanup] [--sort]\n"
-    "                                  the same animation in fewer bytes; never larger than IN\n"
-    "\n"
-    "Every command takes -q (no warning lines), --max-pixels N and --help.\n"
-    "FILE, IN and OUT may be '-' for standard input or output.\n"
-    "Exit codes: 0 ok, 1 an input failed, 2 usage error.\n";
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     const GIFLibrary gifLibrary;
     if (argc < 2) {
-        std::fputs(Usage, stderr);
+        std::fputs(gifimg::Usage, stderr);
         return gifimg::ExitUsage;
     }
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        std::fputs(Usage, stdout);
+        std::fputs(gifimg::Usage, stdout);
         return gifimg::ExitOk;
     }
     if (std::strcmp(argv[1], "--version") == 0) {
@@ -69,6 +44,6 @@ int main(int argc, char** argv)
         return gifimg::runConvert(arguments);
     if (command == "optimize")
         return gifimg::runOptimize(arguments);
-    std::fprintf(stderr, "gifimg: unknown command '%s'\n\n%s", argv[1], Usage);
+    std::fprintf(stderr, "gifimg: unknown command '%s'\n\n%s", argv[1], gifimg::Usage);
     return gifimg::ExitUsage;
 }
