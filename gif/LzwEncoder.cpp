@@ -116,17 +116,19 @@ void TLZWEncoder::encodeFrame()
     int bitCount = m_bitCount;
     uint32_t words[PackedWords];
     uint32_t* out = words;
+    // Whether a code completes a word follows no pattern a branch could learn amid the
+    // string ends, so the word is stored every time and kept only when complete.
     auto put = [&](int code) {
         bitBuffer |= uint64_t(code) << bitCount;
         bitCount += bitsPerCode;
-        if (bitCount >= 32) {
-            *out++ = static_cast<uint32_t>(bitBuffer);
-            bitBuffer >>= 32;
-            bitCount -= 32;
-            if (out == words + PackedWords) [[unlikely]] {
-                putWords(writer, words, PackedWords);
-                out = words;
-            }
+        *out = static_cast<uint32_t>(bitBuffer);
+        const int complete = bitCount >> 5;
+        out += complete;
+        bitBuffer >>= complete * 32;
+        bitCount &= 31;
+        if (out == words + PackedWords) [[unlikely]] {
+            putWords(writer, words, PackedWords);
+            out = words;
         }
     };
     // At an event: the width grows, or the table is full and starts again after a clear
@@ -177,6 +179,11 @@ void TLZWEncoder::encodeFrame()
         put(prefix);
         if (freeCode < nextEvent || event()) {
             dictionary.Store(key, freeCode);
+            // The string just stored, when it comes again, is most likely followed by a
+            // pixel like the one that follows it here: its row is fetched ahead, so that
+            // the lookup then finds it in the cache.
+            if (pixel + 1 < end)
+                __builtin_prefetch(child + LzwDictionary::Key(freeCode, pixel[1]));
             if (longestRun[value] == prefix) [[unlikely]]
                 dictionary.ExtendRun(value, freeCode);
             ++freeCode;
