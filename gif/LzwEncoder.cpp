@@ -88,6 +88,10 @@ void TLZWEncoder::Clear()
 }
 
 namespace {
+// From about this many pixels on, a frame's strings span more of the table than the
+// cache holds (measured on this project's sample images).
+constexpr int64_t FetchAheadPixels = 65536;
+
 // At 12 bits the width stays: no code may exceed 4095.
 int maxCodeAt(int bitsPerCode)
 {
@@ -147,6 +151,7 @@ void TLZWEncoder::encodeFrame()
         return !full;
     };
 
+    const bool fetchAhead = int64_t(m_width) * m_height >= FetchAheadPixels;
     SendingOrder order = sendingOrder();
     const uint8_t* pixel = nullptr;
     const uint8_t* end = nullptr;
@@ -181,8 +186,9 @@ void TLZWEncoder::encodeFrame()
             dictionary.Store(key, freeCode);
             // The string just stored, when it comes again, is most likely followed by a
             // pixel like the one that follows it here: its row is fetched ahead, so that
-            // the lookup then finds it in the cache.
-            if (pixel + 1 < end)
+            // the lookup then finds it in the cache. A small frame's rows are mostly in
+            // the cache already, and fetching them costs more than it saves.
+            if (fetchAhead && pixel + 1 < end)
                 __builtin_prefetch(child + LzwDictionary::Key(freeCode, pixel[1]));
             if (longestRun[value] == prefix) [[unlikely]]
                 dictionary.ExtendRun(value, freeCode);
