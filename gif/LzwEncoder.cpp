@@ -88,6 +88,10 @@ void TLZWEncoder::Clear()
 }
 
 namespace {
+// From about this many pixels on, a frame's strings span more of the table than the
+// cache holds (measured on this project's sample images).
+constexpr int64_t LargeFrame = 65536;
+
 // At 12 bits the width stays: no code may exceed 4095.
 int maxCodeAt(int bitsPerCode)
 {
@@ -95,7 +99,7 @@ int maxCodeAt(int bitsPerCode)
 }
 } // namespace
 
-template <bool CheckColours>
+template <bool CheckColours, bool Large>
 void TLZWEncoder::encodeFrame()
 {
     // The whole frame is coded with the coder's state in locals (byte stores may alias
@@ -116,17 +120,27 @@ void TLZWEncoder::encodeFrame()
     int bitCount = m_bitCount;
     uint32_t words[PackedWords];
     uint32_t* out = words;
+    // In a large frame, whether a code completes a word follows no pattern a branch could
+    // learn amid the string ends, so the word is stored every time and kept only when
+    // complete. A small frame, sent again and again from the cache, is faster with the
+    // branch, whose test is off the chain from one code to the next.
     auto put = [&](int code) {
         bitBuffer |= uint64_t(code) << bitCount;
         bitCount += bitsPerCode;
-        if (bitCount >= 32) {
+        if constexpr (Large) {
+            *out = static_cast<uint32_t>(bitBuffer);
+            const int complete = bitCount >> 5;
+            out += complete;
+            bitBuffer >>= complete * 32;
+            bitCount &= 31;
+        } else if (bitCount >= 32) {
             *out++ = static_cast<uint32_t>(bitBuffer);
             bitBuffer >>= 32;
             bitCount -= 32;
-            if (out == words + PackedWords) [[unlikely]] {
-                putWords(writer, words, PackedWords);
-                out = words;
-            }
+        }
+        if (out == words + PackedWords) [[unlikely]] {
+            putWords(writer, words, PackedWords);
+            out = words;
         }
     };
     // At an event: the width grows, or the table is full and starts again after a clear
@@ -177,6 +191,12 @@ void TLZWEncoder::encodeFrame()
         put(prefix);
         if (freeCode < nextEvent || event()) {
             dictionary.Store(key, freeCode);
+            // The string just stored, when it comes again, is most likely followed by a
+            // pixel like the one that follows it here: its row is fetched ahead, so that
+            // the lookup then finds it in the cache. A small frame's rows are mostly in
+            // the cache already, and fetching them costs more than it saves.
+            if (Large && pixel + 1 < end)
+                __builtin_prefetch(child + LzwDictionary::Key(freeCode, pixel[1]));
             if (longestRun[value] == prefix) [[unlikely]]
                 dictionary.ExtendRun(value, freeCode);
             ++freeCode;
@@ -217,10 +237,11 @@ void TLZWEncoder::DoCompress()
     clear();
     // The frame's loop hands its words to the writer directly, after those gathered here.
     flushWords();
+    const bool large = int64_t(m_width) * m_height >= LargeFrame;
     if (m_maxColor < 256)
-        encodeFrame<true>();
+        large ? encodeFrame<true, true>() : encodeFrame<true, false>();
     else
-        encodeFrame<false>();
+        large ? encodeFrame<false, true>() : encodeFrame<false, false>();
     output(m_prefix);
     m_dictionary = nullptr;
 }

@@ -76,7 +76,8 @@ protected:
 private:
     void output(int code);
     void clear();
-    template <bool CheckColours>
+    // Large: the frame has so many pixels that its table misses the cache.
+    template <bool CheckColours, bool Large>
     void encodeFrame();
 
     int m_prefix = 0;
