@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -35,8 +36,11 @@ private:
 
 } // namespace
 
-LzwDictionary::LzwDictionary() : m_child(std::make_unique<uint16_t[]>(Keys)), m_keys(std::make_unique<uint32_t[]>(4096))
+LzwDictionary::LzwDictionary()
+    : m_child(static_cast<uint16_t*>(std::calloc(Keys, sizeof(uint16_t)))), m_keys(std::make_unique<uint32_t[]>(4096))
 {
+    if (!m_child)
+        throw std::bad_alloc();
     for (int pixel = 0; pixel < 256; ++pixel)
         m_longestRun[size_t(pixel)] = static_cast<uint16_t>(pixel);
 }

@@ -3,6 +3,7 @@
 #include "gif/Encoder.h"
 
 #include <array>
+#include <cstdlib>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -50,7 +51,12 @@ public:
 private:
     static constexpr uint32_t Keys = 4096u << 8;
 
-    std::unique_ptr<uint16_t[]> m_child;
+    struct FreeDeleter {
+        void operator()(void* p) const { std::free(p); }
+    };
+    // From calloc: a block this large comes as fresh zero pages mapped when first
+    // touched, so a process that saves one small frame pays for a few pages, not 2 MB.
+    std::unique_ptr<uint16_t[], FreeDeleter> m_child;
     // The key of each stored code, so that a reset clears only those.
     std::unique_ptr<uint32_t[]> m_keys;
     // For each pixel, the code of its longest run: the pixel itself until a run is stored.

@@ -119,21 +119,27 @@ size_t TMemoryStream::Write(const void* buffer, size_t count)
 {
     if (count == 0)
         return 0;
-    const size_t end = m_position + count;
-    if (end > m_data.size()) {
-        try {
-            // A first block of some size: streams written a few bytes at a time (file
-            // headers) would otherwise grow by a few bytes at each of their first writes.
-            constexpr size_t FirstBlock = 4096;
-            if (end > m_data.capacity())
-                m_data.reserve(std::max({end, m_data.capacity() + m_data.capacity() / 2, FirstBlock}));
-            m_data.resize(end);
-        } catch (const std::bad_alloc&) {
-            throw EOutOfMemory();
-        }
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    try {
+        // A first block of some size: streams written a few bytes at a time (file
+        // headers) would otherwise grow by a few bytes at each of their first writes.
+        constexpr size_t FirstBlock = 4096;
+        if (m_data.capacity() < FirstBlock)
+            m_data.reserve(FirstBlock);
+        if (m_position > m_data.size())
+            m_data.resize(m_position);
+        // What lies past the end is appended, not zero-filled first and then copied over:
+        // a save's output grows sub-block by sub-block, and filling each twice cost as
+        // much as coding a photograph's pixels.
+        const size_t within = std::min(count, m_data.size() - m_position);
+        std::memcpy(m_data.data() + m_position, bytes, within);
+        m_data.insert(m_data.end(), bytes + within, bytes + count);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory();
+    } catch (const std::length_error&) {
+        throw EOutOfMemory();
     }
-    std::memcpy(m_data.data() + m_position, buffer, count);
-    m_position = end;
+    m_position += count;
     return count;
 }
 
