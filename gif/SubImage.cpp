@@ -257,7 +257,7 @@ void TGIFSubImage::readImageData(TStream& stream)
 }
 
 TGIFSubImage::TGIFSubImage(TGIFImage* image)
-    : TGIFItem(image), m_colorMap(this), m_extensions(std::make_unique<TGIFExtensionList>(this)),
+    : TGIFItem(image), m_colorMap(this), m_extensions(this),
       m_revision(nextRevision())
 {}
 
@@ -270,14 +270,14 @@ TGIFVersion TGIFSubImage::RequiredVersion() const
 {
     // A frame that writes nothing needs no version: an image of such frames alone would
     // otherwise be written as a file without frames, which is refused on saving.
-    if (Empty() && m_extensions->Count() == 0)
+    if (Empty() && m_extensions.Count() == 0)
         return gvUnknown;
-    return m_colorMap.Sorted() || m_extensions->Count() > 0 ? gv89a : gv87a;
+    return m_colorMap.Sorted() || m_extensions.Count() > 0 ? gv89a : gv87a;
 }
 
 void TGIFSubImage::Clear()
 {
-    m_extensions->Clear();
+    m_extensions.Clear();
     m_colorMap.Clear();
     FreeData();
     // Straight to zero: going through the bounds setters would measure a frame that is
@@ -421,7 +421,7 @@ void TGIFSubImage::packDescriptor()
 
 void TGIFSubImage::SaveToStream(TStream& stream)
 {
-    m_extensions->SaveToStream(stream);
+    m_extensions.SaveToStream(stream);
     if (Empty())
         return;
     packDescriptor();
@@ -467,7 +467,7 @@ void TGIFSubImage::SaveToStream(TStream& stream)
 void TGIFSubImage::LoadFromStream(TStream& stream)
 {
     Clear();
-    m_extensions->LoadFromStream(stream, *this);
+    m_extensions.LoadFromStream(stream, *this);
     const int next = ReadByte(stream);
     if (next < 0)
         return;
