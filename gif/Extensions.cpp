@@ -304,13 +304,17 @@ void TGIFUnknownAppExtension::SaveData(TStream& stream)
 void TGIFUnknownAppExtension::LoadData(TStream& stream)
 {
     m_subBlocks.clear();
-    // Measured ahead where the bytes are in memory, so the bytes are allocated once.
+    // Where the bytes are in memory and hold the terminator, taken in one piece.
     size_t available;
     if (const uint8_t* bytes = stream.DirectBytes(available)) {
         size_t at = 0;
         while (at < available && bytes[at] != 0)
             at += bytes[at] + 1u;
-        m_subBlocks.reserve(std::min(at, available));
+        if (at < available) {
+            m_subBlocks.assign(bytes, bytes + at);
+            stream.SkipDirect(at + 1);
+            return;
+        }
     }
     for (int size = ReadByte(stream); size > 0; size = ReadByte(stream)) {
         const size_t at = m_subBlocks.size();
@@ -471,8 +475,9 @@ void TAppExtensionList::Add(const TGIFAppIdentifier& identifier, const TGIFExten
 
 const TGIFExtensionClass* TAppExtensionList::Find(const TGIFAppIdentifier& identifier) const
 {
+    // memcmp of a constant size compiles to a few loads; the array's == calls it.
     for (auto it = m_entries.rbegin(); it != m_entries.rend(); ++it)
-        if (it->Identifier == identifier)
+        if (std::memcmp(it->Identifier.data(), identifier.data(), identifier.size()) == 0)
             return it->Class;
     return nullptr;
 }
