@@ -39,11 +39,13 @@ namespace {
 // library gives the freed heap back), and their page faults cost as much as decoding.
 // Reuse is by exact size, so a load holds no more than its frames' pixels. After every
 // image is freed at most RetainedBytes stay held (one process-wide cache, the oldest
-// block given back first); blocks below MinBlock bytes come cheaply from the heap.
+// block given back first); blocks below MinBlock bytes come cheaply from the heap, and
+// the smallest from the thread's cache of item blocks, without a lock.
 class PixelBlockCache {
 public:
     static constexpr int64_t RetainedBytes = int64_t(16) << 20;
     static constexpr int64_t MinBlock = 1024;
+    static constexpr int64_t ItemBlock = 256;
 
     static PixelBlockCache& instance()
     {
@@ -52,8 +54,16 @@ public:
         return *cache;
     }
 
+    // Null when the heap is to be asked, or (up to ItemBlock) when memory ran out.
     uint8_t* take(int64_t size)
     {
+        if (size <= ItemBlock) {
+            try {
+                return static_cast<uint8_t*>(TakeItemBlock(static_cast<size_t>(size)));
+            } catch (const std::bad_alloc&) {
+                return nullptr;
+            }
+        }
         if (size < MinBlock || size > RetainedBytes)
             return nullptr;
         std::lock_guard<std::mutex> lock(m_lock);
@@ -70,9 +80,13 @@ public:
         return block;
     }
 
-    // Takes the block (from new[]) in any case.
+    // Takes the block (from take, or new[]) in any case.
     void give(uint8_t* block, int64_t size) noexcept
     {
+        if (size <= ItemBlock) {
+            GiveItemBlock(block, static_cast<size_t>(size));
+            return;
+        }
         if (size < MinBlock || size > RetainedBytes) {
             delete[] block;
             return;
@@ -313,7 +327,7 @@ void TGIFSubImage::allocateUnfilled()
     else if (size > DefaultMaxPixelBytes)
         throw EOutOfMemory();
     uint8_t* block = PixelBlockCache::instance().take(size);
-    if (!block)
+    if (!block && size > PixelBlockCache::ItemBlock)
         block = new (std::nothrow) uint8_t[static_cast<size_t>(size)];
     m_data.reset(block);
     if (!m_data) {
