@@ -277,7 +277,11 @@ TGIFSubImage::TGIFSubImage(TGIFImage* image)
 
 TGIFSubImage::~TGIFSubImage()
 {
-    Clear();
+    // What Clear does that matters to others: the extensions go first (a graphic control
+    // extension tells its frame) and the pixels leave the image's budget. The caches go
+    // with the members.
+    m_extensions.Clear();
+    FreeData();
 }
 
 TGIFVersion TGIFSubImage::RequiredVersion() const
@@ -481,6 +485,11 @@ void TGIFSubImage::SaveToStream(TStream& stream)
 void TGIFSubImage::LoadFromStream(TStream& stream)
 {
     Clear();
+    loadFresh(stream);
+}
+
+void TGIFSubImage::loadFresh(TStream& stream)
+{
     m_extensions.LoadFromStream(stream, *this);
     const int next = ReadByte(stream);
     if (next < 0)

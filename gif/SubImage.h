@@ -151,10 +151,13 @@ public:
 
 private:
     friend class TGIFImage;
+    friend class TGIFImageList;
     static uint64_t nextRevision();
     void packDescriptor();
     // Pixels for the current size with undefined values, for a reader that sets them all.
     void allocateUnfilled();
+    // LoadFromStream for a frame just made, which has nothing to clear.
+    void loadFresh(TStream& stream);
     void readImageData(TStream& stream);
     FrameRenderSource renderSource();
     bool usesDithering() const;
