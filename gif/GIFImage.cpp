@@ -25,7 +25,8 @@ struct TGIFImage::Content {
 TGIFImage::TGIFImage()
     : m_content(std::make_unique<Content>(this)), m_header(&m_content->header), m_images(&m_content->images)
 {
-    Clear();
+    // All that Clear would change here: the packed fields of a screen without colours.
+    m_header->UpdatePackedFields();
 }
 
 TGIFImage::~TGIFImage()
