@@ -297,26 +297,30 @@ TGIFUnknownAppExtension::TGIFUnknownAppExtension(TGIFSubImage* frame) : TGIFAppl
 
 void TGIFUnknownAppExtension::SaveData(TStream& stream)
 {
-    for (const auto& block : m_blocks)
-        writeSubBlock(stream, block->Data(), block->Size());
+    WriteBytes(stream, m_subBlocks.data(), m_subBlocks.size());
     WriteByte(stream, 0);
 }
 
 void TGIFUnknownAppExtension::LoadData(TStream& stream)
 {
-    m_blocks.clear();
-    // Counted ahead where the bytes are in memory, so the list is allocated once.
+    m_subBlocks.clear();
+    // Where the bytes are in memory and hold the terminator, taken in one piece.
     size_t available;
     if (const uint8_t* bytes = stream.DirectBytes(available)) {
-        size_t count = 0;
-        for (size_t at = 0; at < available && bytes[at] != 0; at += bytes[at] + 1u)
-            ++count;
-        m_blocks.reserve(count);
+        size_t at = 0;
+        while (at < available && bytes[at] != 0)
+            at += bytes[at] + 1u;
+        if (at < available) {
+            m_subBlocks.assign(bytes, bytes + at);
+            stream.SkipDirect(at + 1);
+            return;
+        }
     }
     for (int size = ReadByte(stream); size > 0; size = ReadByte(stream)) {
-        auto block = std::make_unique<TGIFBlock>(static_cast<uint8_t>(size));
-        ReadExact(stream, block->Data(), block->Size());
-        m_blocks.push_back(std::move(block));
+        const size_t at = m_subBlocks.size();
+        m_subBlocks.resize(at + 1 + static_cast<size_t>(size));
+        m_subBlocks[at] = static_cast<uint8_t>(size);
+        ReadExact(stream, m_subBlocks.data() + at + 1, static_cast<size_t>(size));
     }
 }
 
@@ -471,8 +475,9 @@ void TAppExtensionList::Add(const TGIFAppIdentifier& identifier, const TGIFExten
 
 const TGIFExtensionClass* TAppExtensionList::Find(const TGIFAppIdentifier& identifier) const
 {
+    // memcmp of a constant size compiles to a few loads; the array's == calls it.
     for (auto it = m_entries.rbegin(); it != m_entries.rend(); ++it)
-        if (it->Identifier == identifier)
+        if (std::memcmp(it->Identifier.data(), identifier.data(), identifier.size()) == 0)
             return it->Class;
     return nullptr;
 }

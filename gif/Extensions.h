@@ -180,21 +180,6 @@ private:
     TGIFAppIdentifier m_identifier{};
 };
 
-// One raw data sub-block: 1 to 255 bytes.
-class TGIFBlock : public TObject {
-    CARNELO_CLASS(TGIFBlock, TObject)
-public:
-    explicit TGIFBlock(uint8_t size) : m_size(size) {}
-    uint8_t Size() const { return m_size; }
-    uint8_t* Data() { return m_data.data(); }
-    const uint8_t* Data() const { return m_data.data(); }
-
-private:
-    // A sub-block holds at most 255 bytes: kept in place, a block is one allocation.
-    std::array<uint8_t, 255> m_data{};
-    uint8_t m_size;
-};
-
 // Any application extension this library does not understand: its data sub-blocks
 // are kept as they are.
 class TGIFUnknownAppExtension : public TGIFApplicationExtension {
@@ -208,11 +193,13 @@ public:
     // A sub-block cut short raises "Premature end of data".
     void LoadData(TStream& stream) override;
 
-    std::vector<std::unique_ptr<TGIFBlock>>& Blocks() { return m_blocks; }
-    const std::vector<std::unique_ptr<TGIFBlock>>& Blocks() const { return m_blocks; }
+    // The data sub-blocks as read, each its size byte (1 to 255) and its bytes, without
+    // the terminator: written back as they are.
+    std::vector<uint8_t>& SubBlocks() { return m_subBlocks; }
+    const std::vector<uint8_t>& SubBlocks() const { return m_subBlocks; }
 
 private:
-    std::vector<std::unique_ptr<TGIFBlock>> m_blocks;
+    std::vector<uint8_t> m_subBlocks;
 };
 
 // The looping extension ("NETSCAPE2.0", or "ANIMEXTS1.0" kept as read). Sub-blocks:

@@ -16,24 +16,32 @@
 
 #include <algorithm>
 
-TGIFImage::TGIFImage() : m_header(std::make_unique<TGIFHeader>(this)), m_images(std::make_unique<TGIFImageList>(this))
+struct TGIFImage::Content {
+    explicit Content(TGIFImage* image) : header(image), images(image) {}
+    TGIFHeader header;
+    TGIFImageList images;
+};
+
+TGIFImage::TGIFImage()
+    : m_content(std::make_unique<Content>(this)), m_header(&m_content->header), m_images(&m_content->images)
 {
-    Clear();
+    // All that Clear would change here: the packed fields of a screen without colours.
+    m_header->UpdatePackedFields();
 }
 
 TGIFImage::~TGIFImage()
 {
     StopAllPainting();
-    {
+    if (m_shared) {
         // Painters still listed play inside a Draw further up the stack; they must not
         // reach this image again.
         auto locked = m_shared->painters.Lock();
         for (TGIFPainter* painter : std::vector<TGIFPainter*>(locked->begin(), locked->end()))
             painter->LoseImage();
         locked->Clear();
+        m_shared->alive = false;
     }
     m_painter = nullptr;
-    m_shared->alive = false;
     DropBitmap();
     m_images->Clear();
 }
@@ -227,10 +235,11 @@ int TGIFImage::Add(const TPersistent* item)
 // Moves the other image's screen and frames into this one, which must be empty.
 void TGIFImage::takeContent(TGIFImage& other)
 {
-    std::swap(m_header, other.m_header);
-    std::swap(m_images, other.m_images);
+    std::swap(m_content, other.m_content);
     std::swap(m_pixelBytes, other.m_pixelBytes);
     for (TGIFImage* image : {this, &other}) {
+        image->m_header = &image->m_content->header;
+        image->m_images = &image->m_content->images;
         image->m_header->m_image = image;
         image->m_images->m_image = image;
         for (auto& item : image->m_images->m_items) {
@@ -269,7 +278,7 @@ void TGIFImage::copyImage(TGIFImage& source)
         staged.OnWarn = [this](TObject* sender, int severity, const std::string& message) {
             Warn(sender, severity, message);
         };
-        staged.m_header->CopyFrom(source.m_header.get());
+        staged.m_header->CopyFrom(source.m_header);
         const int count = source.m_images->Count();
         for (int i = 0; i < count; ++i) {
             auto frame = std::make_unique<TGIFSubImage>(&staged);

@@ -251,7 +251,7 @@ public:
     bool UsesDithering() const;
     TGIFPainter* Painter() const { return m_painter; }
     // The painters of this image, for painters ending and for tests.
-    TThreadList<TGIFPainter>& Painters() { return m_shared->painters; }
+    TThreadList<TGIFPainter>& Painters() { return sharedState().painters; }
     // Raises EOutOfMemory when a bitmap of width x height at bitsPerPixel would exceed the
     // pixel budget; every bitmap the size of the screen or of a painter's area asks first.
     void CheckBitmapBudget(int64_t width, int64_t height, int bitsPerPixel = 32) const;
@@ -284,6 +284,9 @@ private:
         bool alive = true;
         bool drawing = false;
     };
+    // Made on the first need: most images never paint, and an image without it has no
+    // painter to stop. Once made it stays, so a painter's thread may read the pointer.
+    Shared& sharedState();
     const TPalette* queryPalette(bool orNone);
     void drawBufferTo(TCanvas& canvas, const TRect& rect, TBitmap& bitmap);
     std::shared_ptr<TBitmap> newScreenBitmap();
@@ -294,8 +297,11 @@ private:
     // Raises when the size does not fit in 16 bits or a frame would end beyond it.
     void checkScreenSize(int value, int (*frameEnd)(const TGIFSubImage&), std::string_view tooSmall) const;
 
-    std::unique_ptr<TGIFHeader> m_header;
-    std::unique_ptr<TGIFImageList> m_images;
+    // Screen and frames in one allocation; moved between images as a whole.
+    struct Content;
+    std::unique_ptr<Content> m_content;
+    TGIFHeader* m_header;
+    TGIFImageList* m_images;
     TCompressionMethod m_compressionMethod = DefaultCompressionMethod;
     TGIFDrawFlags m_drawFlags = DefaultDrawFlags;
     int m_animationRate = DefaultAnimationRate;
@@ -308,7 +314,7 @@ private:
     int m_savingBitsPerPixel = -1;
     int64_t m_pixelBytes = 0;
 
-    std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
+    std::shared_ptr<Shared> m_shared;
     bool m_paletteGuard = false;
     std::unique_ptr<TPalette> m_cachedPalette;
     std::shared_ptr<TBitmap> m_bitmap;

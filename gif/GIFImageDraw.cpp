@@ -56,10 +56,18 @@ void TGIFImage::CheckBitmapBudget(int64_t width, int64_t height, int bitsPerPixe
         throw EOutOfMemory();
 }
 
+TGIFImage::Shared& TGIFImage::sharedState()
+{
+    if (!m_shared)
+        m_shared = std::make_shared<Shared>();
+    return *m_shared;
+}
+
 void TGIFImage::Draw(TCanvas& canvas, const TRect& rect)
 {
     // A handler of a painter playing inside this Draw may destroy the image: from then on
     // only what this holds is touched.
+    sharedState();
     const std::shared_ptr<Shared> shared = m_shared;
     if (shared->drawing || IsEmpty() || Width() <= 0 || Height() <= 0)
         return;
@@ -132,7 +140,7 @@ TGIFPainter* TGIFImage::StartPainting(TGIFPainter*& reference, TCanvas& canvas, 
     auto painter = std::make_unique<TGIFPainter>(reference, flags, rect, canvas, *this);
     if (m_bitmap && &canvas == &m_bitmap->Canvas())
         painter->HoldTarget(m_bitmap);
-    m_shared->painters.Add(painter.get());
+    sharedState().painters.Add(painter.get());
     painter->OnPaintStart = OnPaintStart;
     painter->OnFramePaint = OnFramePaint;
     painter->OnFramePainted = OnFramePainted;
@@ -155,6 +163,10 @@ TGIFPainter* TGIFImage::StartPainting(TGIFPainter*& reference, TCanvas& canvas, 
 
 void TGIFImage::StopPainting()
 {
+    if (!m_shared) {
+        DropBitmap();
+        return;
+    }
     const std::shared_ptr<Shared> shared = m_shared;
     for (;;) {
         {
@@ -180,6 +192,10 @@ void TGIFImage::StopPainting()
 
 void TGIFImage::StopAllPainting()
 {
+    if (!m_shared) {
+        DropBitmap();
+        return;
+    }
     const std::shared_ptr<Shared> shared = m_shared;
     for (;;) {
         bool waiting = false;
@@ -207,6 +223,8 @@ void TGIFImage::StopAllPainting()
 
 void TGIFImage::KillPainterThreads()
 {
+    if (!m_shared)
+        return;
     auto locked = m_shared->painters.Lock();
     for (int i = locked->Count() - 1; i >= 0; --i)
         if (TGIFPainter* painter = locked.List()[i]; painter->Threaded())

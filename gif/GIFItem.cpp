@@ -4,6 +4,95 @@
 #include "framework/core/Stream.h"
 #include "gif/GIFImage.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define CARNELO_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CARNELO_ASAN 1
+#endif
+#endif
+#ifdef CARNELO_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
+namespace {
+
+// Freed blocks by size, in steps of Granule bytes up to MaxCached, at most PerClass blocks
+// of each size per thread; larger blocks and the rest go to the heap. Every block of a
+// class is allocated at the class's full size, so any request of the class may take it.
+constexpr size_t Granule = 16;
+constexpr size_t MaxCached = 256;
+constexpr int Classes = MaxCached / Granule;
+constexpr int PerClass = 16;
+
+// Trivially destructible, so that blocks freed after the thread's destructors ran (images
+// in static storage, on the main thread) still find it: they then go to the heap.
+struct ItemCache {
+    void* blocks[Classes][PerClass];
+    int counts[Classes];
+    bool armed;
+    bool closed;
+};
+thread_local ItemCache Cache;
+
+// Gives the thread's blocks back when the thread ends.
+struct ItemCacheRelease {
+    ~ItemCacheRelease()
+    {
+        Cache.closed = true;
+        for (int c = 0; c < Classes; ++c)
+            while (Cache.counts[c] > 0) {
+                void* block = Cache.blocks[c][--Cache.counts[c]];
+#ifdef CARNELO_ASAN
+                ASAN_UNPOISON_MEMORY_REGION(block, (c + 1) * Granule);
+#endif
+                ::operator delete(block);
+            }
+    }
+};
+thread_local ItemCacheRelease Release;
+
+int sizeClass(size_t size)
+{
+    return size <= MaxCached ? static_cast<int>((size + Granule - 1) / Granule) - 1 : -1;
+}
+
+} // namespace
+
+void* TakeItemBlock(size_t size)
+{
+    const int c = sizeClass(size);
+    if (c < 0)
+        return ::operator new(size);
+    if (Cache.counts[c] > 0) {
+        void* block = Cache.blocks[c][--Cache.counts[c]];
+#ifdef CARNELO_ASAN
+        ASAN_UNPOISON_MEMORY_REGION(block, size);
+#endif
+        return block;
+    }
+    return ::operator new(static_cast<size_t>(c + 1) * Granule);
+}
+
+void GiveItemBlock(void* block, size_t size) noexcept
+{
+    const int c = sizeClass(size);
+    if (c < 0 || Cache.closed || Cache.counts[c] == PerClass) {
+        ::operator delete(block);
+        return;
+    }
+    if (!Cache.armed) {
+        // Made on first use only: its guard would cost every allocation.
+        static_cast<void>(Release);
+        Cache.armed = true;
+    }
+#ifdef CARNELO_ASAN
+    // A block used after it was freed still shows as a fault.
+    ASAN_POISON_MEMORY_REGION(block, static_cast<size_t>(c + 1) * Granule);
+#endif
+    Cache.blocks[c][Cache.counts[c]++] = block;
+}
+
 void TGIFItem::Warn(int severity, const std::string& message)
 {
     if (m_image)
@@ -52,7 +141,7 @@ void TGIFList::Clear()
 {
     // Taken out of the list as a whole, then freed first to last: deleting index 0
     // one at a time would cost quadratic time on a list of many small items.
-    std::vector<std::unique_ptr<TGIFItem>> items = std::move(m_items);
+    Items items = std::move(m_items);
     m_items.clear();
     for (auto& item : items)
         item.reset();

@@ -58,6 +58,7 @@ void TGIFImageList::LoadFromStream(TStream& stream, TGIFImage& image)
     int byte = nextBlockByte(stream);
     if (byte < 0)
         return;
+    const std::string loading(GIFText::Loading);
     while (byte != 0x3B) {
         StepBack(stream);
         if (byte != 0x21 && byte != 0x2C) {
@@ -65,13 +66,13 @@ void TGIFImageList::LoadFromStream(TStream& stream, TGIFImage& image)
             return;
         }
         auto frame = std::make_unique<TGIFSubImage>(&image);
-        frame->LoadFromStream(stream);
+        frame->loadFresh(stream);
         if (RenderOnLoad)
             frame->RenderedBitmap();
         Add(std::move(frame));
         AppendedFrame appended(*this);
         image.Progress(this, TProgressStage::psRunning, PercentOf(stream.Position(), stream.Size()), RenderOnLoad,
-                       TRect{}, std::string(GIFText::Loading));
+                       TRect{}, loading);
         appended.keep();
         byte = nextBlockByte(stream);
         if (byte < 0)

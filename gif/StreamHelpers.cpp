@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-void ReadExact(TStream& stream, void* buffer, size_t count)
+void ReadExactSlow(TStream& stream, void* buffer, size_t count)
 {
     auto* out = static_cast<uint8_t*>(buffer);
     size_t available;

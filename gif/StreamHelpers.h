@@ -4,9 +4,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
-// Reads exactly count bytes or raises GIFException "Premature end of data".
-void ReadExact(TStream& stream, void* buffer, size_t count);
+// ReadExact for any stream, and where bytes in memory run out.
+void ReadExactSlow(TStream& stream, void* buffer, size_t count);
+// Reads exactly count bytes or raises GIFException "Premature end of data". Inline for
+// bytes in memory: the records are a few bytes each, and a call cost more than the copy.
+inline void ReadExact(TStream& stream, void* buffer, size_t count)
+{
+    size_t available;
+    if (const uint8_t* bytes = stream.DirectBytes(available); bytes && count <= available) {
+        std::memcpy(buffer, bytes, count);
+        stream.SkipDirect(count);
+        return;
+    }
+    ReadExactSlow(stream, buffer, count);
+}
 // The next byte, or -1 at the end of the data; what the end means is the caller's call.
 inline int ReadByte(TStream& stream)
 {

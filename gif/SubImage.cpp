@@ -39,11 +39,13 @@ namespace {
 // library gives the freed heap back), and their page faults cost as much as decoding.
 // Reuse is by exact size, so a load holds no more than its frames' pixels. After every
 // image is freed at most RetainedBytes stay held (one process-wide cache, the oldest
-// block given back first); blocks below MinBlock bytes come cheaply from the heap.
+// block given back first); blocks below MinBlock bytes come cheaply from the heap, and
+// the smallest from the thread's cache of item blocks, without a lock.
 class PixelBlockCache {
 public:
     static constexpr int64_t RetainedBytes = int64_t(16) << 20;
     static constexpr int64_t MinBlock = 1024;
+    static constexpr int64_t ItemBlock = 256;
 
     static PixelBlockCache& instance()
     {
@@ -52,8 +54,16 @@ public:
         return *cache;
     }
 
+    // Null when the heap is to be asked, or (up to ItemBlock) when memory ran out.
     uint8_t* take(int64_t size)
     {
+        if (size <= ItemBlock) {
+            try {
+                return static_cast<uint8_t*>(TakeItemBlock(static_cast<size_t>(size)));
+            } catch (const std::bad_alloc&) {
+                return nullptr;
+            }
+        }
         if (size < MinBlock || size > RetainedBytes)
             return nullptr;
         std::lock_guard<std::mutex> lock(m_lock);
@@ -70,9 +80,13 @@ public:
         return block;
     }
 
-    // Takes the block (from new[]) in any case.
+    // Takes the block (from take, or new[]) in any case.
     void give(uint8_t* block, int64_t size) noexcept
     {
+        if (size <= ItemBlock) {
+            GiveItemBlock(block, static_cast<size_t>(size));
+            return;
+        }
         if (size < MinBlock || size > RetainedBytes) {
             delete[] block;
             return;
@@ -257,27 +271,31 @@ void TGIFSubImage::readImageData(TStream& stream)
 }
 
 TGIFSubImage::TGIFSubImage(TGIFImage* image)
-    : TGIFItem(image), m_colorMap(this), m_extensions(std::make_unique<TGIFExtensionList>(this)),
+    : TGIFItem(image), m_colorMap(this), m_extensions(this),
       m_revision(nextRevision())
 {}
 
 TGIFSubImage::~TGIFSubImage()
 {
-    Clear();
+    // What Clear does that matters to others: the extensions go first (a graphic control
+    // extension tells its frame) and the pixels leave the image's budget. The caches go
+    // with the members.
+    m_extensions.Clear();
+    FreeData();
 }
 
 TGIFVersion TGIFSubImage::RequiredVersion() const
 {
     // A frame that writes nothing needs no version: an image of such frames alone would
     // otherwise be written as a file without frames, which is refused on saving.
-    if (Empty() && m_extensions->Count() == 0)
+    if (Empty() && m_extensions.Count() == 0)
         return gvUnknown;
-    return m_colorMap.Sorted() || m_extensions->Count() > 0 ? gv89a : gv87a;
+    return m_colorMap.Sorted() || m_extensions.Count() > 0 ? gv89a : gv87a;
 }
 
 void TGIFSubImage::Clear()
 {
-    m_extensions->Clear();
+    m_extensions.Clear();
     m_colorMap.Clear();
     FreeData();
     // Straight to zero: going through the bounds setters would measure a frame that is
@@ -313,7 +331,7 @@ void TGIFSubImage::allocateUnfilled()
     else if (size > DefaultMaxPixelBytes)
         throw EOutOfMemory();
     uint8_t* block = PixelBlockCache::instance().take(size);
-    if (!block)
+    if (!block && size > PixelBlockCache::ItemBlock)
         block = new (std::nothrow) uint8_t[static_cast<size_t>(size)];
     m_data.reset(block);
     if (!m_data) {
@@ -421,7 +439,7 @@ void TGIFSubImage::packDescriptor()
 
 void TGIFSubImage::SaveToStream(TStream& stream)
 {
-    m_extensions->SaveToStream(stream);
+    m_extensions.SaveToStream(stream);
     if (Empty())
         return;
     packDescriptor();
@@ -467,7 +485,12 @@ void TGIFSubImage::SaveToStream(TStream& stream)
 void TGIFSubImage::LoadFromStream(TStream& stream)
 {
     Clear();
-    m_extensions->LoadFromStream(stream, *this);
+    loadFresh(stream);
+}
+
+void TGIFSubImage::loadFresh(TStream& stream)
+{
+    m_extensions.LoadFromStream(stream, *this);
     const int next = ReadByte(stream);
     if (next < 0)
         return;

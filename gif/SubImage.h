@@ -3,6 +3,7 @@
 #include "framework/core/Types.h"
 #include "framework/graphics/Graphic.h"
 #include "gif/ColorMap.h"
+#include "gif/Extensions.h"
 #include "gif/FrameRenderer.h"
 #include "gif/GIFItem.h"
 
@@ -12,7 +13,6 @@
 class FrameRenderJob;
 class TBitmap;
 class TCanvas;
-class TGIFExtensionList;
 class TGIFGraphicControlExtension;
 class TPalette;
 
@@ -84,8 +84,8 @@ public:
     // The local map when it has entries, else the global one when that has, else the
     // (empty) local map.
     TGIFColorMap& EffectiveColorMap();
-    TGIFExtensionList& Extensions() { return *m_extensions; }
-    const TGIFExtensionList& Extensions() const { return *m_extensions; }
+    TGIFExtensionList& Extensions() { return m_extensions; }
+    const TGIFExtensionList& Extensions() const { return m_extensions; }
 
     // The frame's graphic control extension asks for a transparent colour.
     bool Transparent() const { return m_transparent; }
@@ -151,10 +151,13 @@ public:
 
 private:
     friend class TGIFImage;
+    friend class TGIFImageList;
     static uint64_t nextRevision();
     void packDescriptor();
     // Pixels for the current size with undefined values, for a reader that sets them all.
     void allocateUnfilled();
+    // LoadFromStream for a frame just made, which has nothing to clear.
+    void loadFresh(TStream& stream);
     void readImageData(TStream& stream);
     FrameRenderSource renderSource();
     bool usesDithering() const;
@@ -177,7 +180,7 @@ private:
     uint16_t m_width = 0;
     uint16_t m_height = 0;
     uint8_t m_packedFields = 0;
-    std::unique_ptr<TGIFExtensionList> m_extensions;
+    TGIFExtensionList m_extensions;
     bool m_transparent = false;
     TGIFGraphicControlExtension* m_graphicControl = nullptr;
     std::unique_ptr<TBitmap> m_bitmap;

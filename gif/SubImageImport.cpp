@@ -306,7 +306,7 @@ void TGIFSubImage::applyMask(const TBitmap& mask)
     auto control = std::make_unique<TGIFGraphicControlExtension>(this);
     control->SetTransparent(true);
     control->StoreTransparentColorIndex(static_cast<uint8_t>(t));
-    m_extensions->Add(std::move(control));
+    m_extensions.Add(std::move(control));
 }
 
 void TGIFSubImage::TrimTransparentBorders()
@@ -448,7 +448,7 @@ void TGIFSubImage::MergeWithPrevious(TGIFSubImage* previous)
     }
     if (!wasTransparent && t >= 0) {
         if (!m_graphicControl)
-            m_extensions->Add(std::make_unique<TGIFGraphicControlExtension>(this));
+            m_extensions.Add(std::make_unique<TGIFGraphicControlExtension>(this));
         m_graphicControl->SetTransparent(true);
         m_graphicControl->StoreTransparentColorIndex(static_cast<uint8_t>(t));
     }

@@ -302,11 +302,12 @@ void TGIFSubImage::CopyFrom(const TPersistent* source)
     Clear();
     // Extensions travel through their own stream format, so every kind copies itself;
     // a frame without image keeps them too.
-    if (other->m_extensions->Count() > 0) {
+    if (other->m_extensions.Count() > 0) {
         TMemoryStream stream;
-        other->m_extensions->SaveToStream(stream);
+        // Saving changes nothing, but items save through a non-const call.
+        const_cast<TGIFExtensionList&>(other->m_extensions).SaveToStream(stream);
         stream.SetPosition(0);
-        m_extensions->LoadFromStream(stream, *this);
+        m_extensions.LoadFromStream(stream, *this);
     }
     if (other->Empty())
         return;

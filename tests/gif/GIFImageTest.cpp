@@ -13,6 +13,7 @@
 #include <atomic>
 #include <functional>
 #include <optional>
+#include <thread>
 
 // The sanitizer runtimes tell an installed hook of every allocation; a plain build has none.
 extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*, size_t),
@@ -291,6 +292,25 @@ TEST(GIFImage, EveryTruncationOfARealFileLoadsOrFailsCleanly)
             }
         }
     }
+}
+
+// Freed items and small pixel blocks are kept per thread for the next load there: an
+// image made on one thread and freed on another, and threads that end holding freed
+// blocks, leave every image whole.
+TEST(GIFImage, ImagesFreedOnAnotherThreadStayWhole)
+{
+    const Bytes full = readDataFile("artificial-gif/multiple-loop-counts.gif");
+    const Bytes expected = saveGif(*loadGif(full).image);
+    std::unique_ptr<TGIFImage> fromWorker;
+    std::thread([&] {
+        fromWorker = std::move(loadGif(full).image);
+        loadGif(full); // freed here: the worker ends holding its blocks
+    }).join();
+    Loaded onMain = loadGif(full);
+    std::thread([&] { onMain.image.reset(); }).join();
+    EXPECT_EQ(saveGif(*fromWorker), expected);
+    fromWorker.reset();
+    EXPECT_EQ(saveGif(*loadGif(full).image), expected);
 }
 
 } // namespace
