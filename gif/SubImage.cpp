@@ -271,8 +271,7 @@ void TGIFSubImage::readImageData(TStream& stream)
 }
 
 TGIFSubImage::TGIFSubImage(TGIFImage* image)
-    : TGIFItem(image), m_colorMap(this), m_extensions(this),
-      m_revision(nextRevision())
+    : TGIFItem(image), m_colorMap(this), m_extensions(this), m_revision(nextRevision())
 {}
 
 TGIFSubImage::~TGIFSubImage()
