@@ -3,17 +3,8 @@
 #include "framework/core/List.h"
 #include "framework/core/Stream.h"
 #include "gif/GIFImage.h"
+#include "gif/Poison.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define CARNELO_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define CARNELO_ASAN 1
-#endif
-#endif
-#ifdef CARNELO_ASAN
-#include <sanitizer/asan_interface.h>
-#endif
 
 namespace {
 
@@ -43,9 +34,7 @@ struct ItemCacheRelease {
         for (int c = 0; c < Classes; ++c)
             while (Cache.counts[c] > 0) {
                 void* block = Cache.blocks[c][--Cache.counts[c]];
-#ifdef CARNELO_ASAN
-                ASAN_UNPOISON_MEMORY_REGION(block, (c + 1) * Granule);
-#endif
+                UnpoisonKeptBlock(block, (c + 1) * Granule);
                 ::operator delete(block);
             }
     }
@@ -66,9 +55,7 @@ void* TakeItemBlock(size_t size)
         return ::operator new(size);
     if (Cache.counts[c] > 0) {
         void* block = Cache.blocks[c][--Cache.counts[c]];
-#ifdef CARNELO_ASAN
-        ASAN_UNPOISON_MEMORY_REGION(block, size);
-#endif
+        UnpoisonKeptBlock(block, size);
         return block;
     }
     return ::operator new(static_cast<size_t>(c + 1) * Granule);
@@ -86,10 +73,8 @@ void GiveItemBlock(void* block, size_t size) noexcept
         static_cast<void>(Release);
         Cache.armed = true;
     }
-#ifdef CARNELO_ASAN
     // A block used after it was freed still shows as a fault.
-    ASAN_POISON_MEMORY_REGION(block, static_cast<size_t>(c + 1) * Granule);
-#endif
+    PoisonKeptBlock(block, static_cast<size_t>(c + 1) * Granule);
     Cache.blocks[c][Cache.counts[c]++] = block;
 }
 

@@ -12,6 +12,7 @@
 #include "gif/LzwEncoder.h"
 #include "gif/RleEncoder.h"
 #include "gif/StreamHelpers.h"
+#include "gif/Poison.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,16 +22,6 @@
 #include <mutex>
 #include <new>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define CARNELO_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define CARNELO_ASAN 1
-#endif
-#endif
-#ifdef CARNELO_ASAN
-#include <sanitizer/asan_interface.h>
-#endif
 
 namespace {
 
@@ -74,9 +65,7 @@ public:
         m_order.erase(found->second);
         m_bySize.erase(found);
         m_held -= size;
-#ifdef CARNELO_ASAN
-        ASAN_UNPOISON_MEMORY_REGION(block, static_cast<size_t>(size));
-#endif
+        UnpoisonKeptBlock(block, static_cast<size_t>(size));
         return block;
     }
 
@@ -95,9 +84,7 @@ public:
         try {
             while (m_held + size > RetainedBytes) {
                 const Block& oldest = m_order.front();
-#ifdef CARNELO_ASAN
-                ASAN_UNPOISON_MEMORY_REGION(oldest.data, static_cast<size_t>(oldest.size));
-#endif
+                UnpoisonKeptBlock(oldest.data, static_cast<size_t>(oldest.size));
                 delete[] oldest.data;
                 m_held -= oldest.size;
                 m_bySize.erase(oldest.entry);
@@ -115,10 +102,8 @@ public:
             return;
         }
         m_held += size;
-#ifdef CARNELO_ASAN
         // A frame's pixels read after it freed them still show as a fault.
-        ASAN_POISON_MEMORY_REGION(block, static_cast<size_t>(size));
-#endif
+        PoisonKeptBlock(block, static_cast<size_t>(size));
     }
 
 private:
