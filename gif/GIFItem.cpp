@@ -5,7 +5,6 @@
 #include "gif/GIFImage.h"
 #include "gif/Poison.h"
 
-
 namespace {
 
 // Freed blocks by size, in steps of Granule bytes up to MaxCached, at most PerClass blocks

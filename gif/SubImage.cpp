@@ -10,9 +10,9 @@
 #include "gif/Header.h"
 #include "gif/LzwDecoder.h"
 #include "gif/LzwEncoder.h"
+#include "gif/Poison.h"
 #include "gif/RleEncoder.h"
 #include "gif/StreamHelpers.h"
-#include "gif/Poison.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,7 +21,6 @@
 #include <map>
 #include <mutex>
 #include <new>
-
 
 namespace {
 
