@@ -3,8 +3,8 @@
 #include "gif/Encoder.h"
 
 #include <array>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
