@@ -231,6 +231,28 @@ void keepShorterMerge(const TGIFImage& image, TGIFSubImage& frame, const std::ve
     frame.DiscardMask();
 }
 
+// A frame without image writes only its extensions, so a reader finds them before the
+// next image and gives them to it. The passes judge each frame by its own control
+// block; joined here first, the blocks stand where every reader will see them.
+void joinHandedOnExtensions(TGIFImageList& frames)
+{
+    for (int i = frames.Count() - 2; i >= 0; --i) {
+        TGIFSubImage& empty = frames.Items(i);
+        if (!empty.Empty())
+            continue;
+        TGIFSubImage& next = frames.Items(i + 1);
+        if (empty.Extensions().Count() > 0) {
+            TMemoryStream bytes;
+            empty.Extensions().SaveToStream(bytes);
+            next.Extensions().SaveToStream(bytes);
+            next.Extensions().Clear();
+            bytes.SetPosition(0);
+            next.Extensions().LoadFromStream(bytes, next);
+        }
+        frames.Delete(i);
+    }
+}
+
 // Progress through the passes, in steps of frames.
 class Steps {
 public:
@@ -270,6 +292,7 @@ void TGIFImage::Optimize(TGIFOptimizations options, TReductionMethod reductionMe
     StopAllPainting();
     auto locked = Painters().Lock();
     TGIFImageList& frames = *m_images;
+    joinHandedOnExtensions(frames);
     const int startFrames = frames.Count();
     Steps steps(*this, startFrames);
     steps.report(TProgressStage::psStarting, 0);

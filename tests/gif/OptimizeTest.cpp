@@ -343,6 +343,18 @@ TEST(Optimize, FramesWithSeveralControlBlocksAreLeftAlone)
     EXPECT_EQ(image->Header().ColorMap().Count(), 4);
 }
 
+// A frame without image writes only its control block, which the next image takes as
+// its own: restoring, that image is no ground for the next one to merge onto.
+TEST(Optimize, AControlBlockWithoutImageBelongsToTheNextImage)
+{
+    auto image =
+        buildImage({2,
+                    1,
+                    Four,
+                    {frame(0, 0, 0, 0, {}, -1, 2, 5), frame(0, 0, 2, 1, {1, 1}), frame(0, 0, 2, 1, {1, 2}, -1, 1, 5)}});
+    expectSameTimeline(*image, AllOptimizations);
+}
+
 TEST(Optimize, ReportsAndRefusals)
 {
     auto image = buildImage(animations()[0]);
