@@ -87,7 +87,11 @@ struct TemporaryName {
 // writer can tell a dead writer's leftover from a live writer's file.
 std::string temporaryPrefix(const std::string& target)
 {
-    return "." + baseNameOf(target) + ".tmp-";
+    // Appended in place: GCC 12 warns falsely (-Wrestrict) on "." + string at -O2.
+    std::string prefix = ".";
+    prefix += baseNameOf(target);
+    prefix += ".tmp-";
+    return prefix;
 }
 
 bool processGone(const std::string& name, size_t prefixLength)
