@@ -223,10 +223,17 @@ int main(int argc, char** argv)
             ProfileLoads = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--rounds" && i + 1 < argc)
             Rounds = std::max(1, std::atoi(argv[++i]));
-        else
+        else if (arg.starts_with("-")) {
+            std::fprintf(stderr, "usage: gif_bench [FOLDER [NAME-PART]] [--rounds N] [--load-only] [--profile N]\n");
+            return arg == "--help" || arg == "-h" ? 0 : 2;
+        } else
             args.push_back(arg);
     }
     const fs::path root = !args.empty() ? args[0] : "tests/data/gif";
+    if (!fs::is_directory(root)) {
+        std::fprintf(stderr, "gif_bench: %s is not a folder of GIF files\n", root.c_str());
+        return 1;
+    }
     // An optional second argument keeps only the files whose path contains it.
     const std::string only = args.size() > 1 ? args[1] : "";
     std::vector<fs::path> files;
