@@ -29,8 +29,8 @@ test: deps
 # ThreadSanitizer.
 tsan: deps
 	cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DCARNELO_TSAN=ON -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" $(CMAKE_FLAGS)
-	cmake --build build/tsan -j $(JOBS) --target core_tests colour_tests painter_tests
-	cd build/tsan && ctest --output-on-failure -R '^(core_tests|colour_tests|painter_tests)$$'
+	cmake --build build/tsan -j $(JOBS) --target core_tests colour_tests painter_tests decode_thread_tests
+	cd build/tsan && ctest --output-on-failure -R '^(core_tests|colour_tests|painter_tests|decode_thread_tests)$$'
 
 test-threads: tsan
 

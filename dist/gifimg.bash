@@ -5,13 +5,13 @@ _gifimg()
     _init_completion || return
 
     local commands="info extract copy reduce"
-    local common="-q --max-pixels --help"
+    local common="-q --max-pixels --jobs --help"
     if [[ $cword -eq 1 ]]; then
         COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
         return
     fi
     case $prev in
-    --max-pixels | --bits)
+    --max-pixels | --jobs | --bits)
         return
         ;;
     --method)

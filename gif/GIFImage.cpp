@@ -15,6 +15,7 @@
 #include "gif/Trailer.h"
 
 #include <algorithm>
+#include <optional>
 
 struct TGIFImage::Content {
     explicit Content(TGIFImage* image) : header(image), images(image) {}
@@ -111,6 +112,19 @@ void TGIFImage::LoadFromStream(TStream& stream)
     Progress(this, TProgressStage::psStarting, 0, false, TRect{}, loading);
     Clear();
     const int64_t start = stream.Position();
+    // With threads to spare, the frames of a file in memory are decoded ahead; the
+    // reading below is the same either way and takes each outcome where it finds one.
+    std::optional<TPredecodedFrames> ahead;
+    size_t available = 0;
+    if (const uint8_t* bytes = m_decodeThreads > 1 ? stream.DirectBytes(available) : nullptr) {
+        ahead.emplace(bytes, available, m_decodeThreads, m_threadedDecodePixels, m_maxPixelBytes);
+        m_predecoded = &*ahead;
+        m_predecodedBase = start;
+    }
+    struct Forget {
+        TPredecodedFrames*& predecoded;
+        ~Forget() { predecoded = nullptr; }
+    } forget{m_predecoded};
     try {
         m_header->LoadFromStream(stream);
         m_images->LoadFromStream(stream, *this);
@@ -121,6 +135,18 @@ void TGIFImage::LoadFromStream(TStream& stream)
         throw;
     }
     Progress(this, TProgressStage::psEnding, 100, true, TRect{}, loading);
+}
+
+TPredecodedFrames::Frame* TGIFImage::takePredecoded(TStream& stream, int64_t count)
+{
+    if (!m_predecoded)
+        return nullptr;
+    const int64_t at = stream.Position();
+    const int minCodeSize = ReadByte(stream);
+    if (minCodeSize < 0)
+        return nullptr;
+    StepBack(stream);
+    return m_predecoded->Take(at + 1 - m_predecodedBase, minCodeSize, count);
 }
 
 void TGIFImage::SaveToStream(TStream& stream)

@@ -3,10 +3,12 @@
 #include "framework/core/Thread.h"
 #include "framework/graphics/Color.h"
 #include "framework/graphics/Graphic.h"
+#include "gif/FrameDecoding.h"
 #include "gif/GIFItem.h"
 #include "gif/ReduceColors.h"
 #include "gif/ThreadList.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -208,6 +210,20 @@ public:
     int64_t MaxPixelBytes() const { return m_maxPixelBytes; }
     void SetMaxPixelBytes(int64_t value) override { m_maxPixelBytes = value; }
     int64_t PixelBytes() const { return m_pixelBytes; }
+    // Threads a load from memory may decode frames on (1, the default: none but the
+    // caller's), for files of at least minPixels pixels in two frames or more: starting
+    // threads costs more than they save on less. The result, warnings and errors are the
+    // same, in the same order.
+    static constexpr int64_t DefaultThreadedDecodePixels = int64_t(1) << 20;
+    int DecodeThreads() const { return m_decodeThreads; }
+    void SetDecodeThreads(int value, int64_t minPixels = DefaultThreadedDecodePixels)
+    {
+        m_decodeThreads = std::max(1, value);
+        m_threadedDecodePixels = minPixels;
+    }
+    // For a frame of count pixels being read, the stream on its minimum code size: the
+    // outcome decoded ahead for its image data, or null.
+    TPredecodedFrames::Frame* takePredecoded(TStream& stream, int64_t count);
     // Frames account for their pixels here: ReservePixelBytes raises EOutOfMemory when
     // the budget would be exceeded and then reserves nothing.
     void ReservePixelBytes(int64_t count);
@@ -309,6 +325,10 @@ private:
     int m_reductionBitDepth = DefaultReductionBitDepth;
     TDitherMethod m_ditherMethod = DefaultDitherMethod;
     int64_t m_maxPixelBytes = DefaultMaxPixelBytes;
+    int m_decodeThreads = 1;
+    int64_t m_threadedDecodePixels = DefaultThreadedDecodePixels;
+    TPredecodedFrames* m_predecoded = nullptr;
+    int64_t m_predecodedBase = 0;
     // Frames without a table of their own encode at the image's depth; asking for it
     // walks every frame, so a save asks once.
     int m_savingBitsPerPixel = -1;

@@ -5,6 +5,7 @@
 #include "framework/graphics/Palette.h"
 #include "gif/Encoder.h"
 #include "gif/Extensions.h"
+#include "gif/FrameDecoding.h"
 #include "gif/GIFException.h"
 #include "gif/GIFImage.h"
 #include "gif/Header.h"
@@ -21,6 +22,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -120,20 +122,6 @@ private:
     int64_t m_held = 0;
 };
 
-std::string_view stopText(LzwStop stop)
-{
-    switch (stop) {
-    case LzwStop::ClearCodeTooLarge: return GIFText::ClearCodeTooLarge;
-    case LzwStop::CodeTooLarge: return GIFText::CodeTooLarge;
-    case LzwStop::CircularTable: return GIFText::CircularTable;
-    case LzwStop::StartIndexTooLarge: return GIFText::StartIndexTooLarge;
-    case LzwStop::Filled:
-    case LzwStop::DataEnded:
-    case LzwStop::EndCode: break;
-    }
-    return {};
-}
-
 // Interlaced rows arrive as 0, 8, 16, ...; 4, 12, ...; 2, 6, ...; 1, 3, ... Where the
 // row that stands at y in the frame arrived, counted in rows.
 int64_t arrivalOf(int y, int height)
@@ -201,7 +189,11 @@ void TGIFSubImage::readImageData(TStream& stream)
     if (frame.Transparent())
         if (const TGIFGraphicControlExtension* control = frame.GraphicControlExtension())
             fillValue = control->TransparentColorIndex();
-    allocateUnfilled();
+    // Decoded ahead, the pixels become the frame's.
+    TPredecodedFrames::Frame* ahead = m_image ? m_image->takePredecoded(stream, int64_t(m_width) * m_height) : nullptr;
+    allocateUnfilled(ahead ? ahead->pixels.get() : nullptr);
+    if (ahead && m_data.get() == ahead->pixels.get())
+        ahead->pixels.release();
     // The frame is decoded in one piece, in the order its indices arrive, and filled only
     // past the indices that arrived, however the reading ends; interlaced rows are then
     // moved to their places. One pass over the pixels instead of a pass per row.
@@ -226,32 +218,42 @@ void TGIFSubImage::readImageData(TStream& stream)
     const int minCodeSize = ReadByte(stream);
     if (minCodeSize < 0)
         return;
-    LzwDecoder decoder(stream, minCodeSize, [&frame](LzwWarning warning) {
+    auto warn = [&frame](LzwWarning warning) {
         frame.Warn(
             1, std::string(warning == LzwWarning::PrematureEnd ? GIFText::PrematureEnd : GIFText::BitBufferUnderrun));
-    });
-
-    LzwStop stop = LzwStop::Filled;
-    std::exception_ptr failure;
-    try {
-        if (unreached.data) {
-            const LzwResult result = decoder.decodeWhole(unreached.data, unreached.size);
-            unreached.reached = result.count;
-            stop = result.stop;
+    };
+    const int64_t dataStart = stream.Position();
+    size_t passOver = 0;
+    std::exception_ptr handlerFailure;
+    if (ahead && unreached.data) {
+        unreached.reached = ahead->outcome.reached;
+        try {
+            for (; passOver < ahead->warnings.size(); ++passOver)
+                warn(ahead->warnings[passOver]);
+        } catch (...) {
+            handlerFailure = std::current_exception();
         }
-    } catch (...) {
-        // The pixels decoded so far stay, and the reader's last step still runs.
-        unreached.reached = decoder.written();
-        failure = std::current_exception();
+        if (!handlerFailure) {
+            ahead->outcome.RaiseAny();
+            stream.SetPosition(dataStart - ahead->offset + ahead->end);
+            return;
+        }
+        // A handler that throws changes where the decoding stops: decoded here again, the
+        // warnings it took passed over and its exception raised in place of the next.
     }
-    const LzwStop extra = decoder.extraStep();
-    if (!stopText(extra).empty())
-        RaiseGIFError(stopText(extra));
-    if (failure)
-        std::rethrow_exception(failure);
-    if (!stopText(stop).empty())
-        RaiseGIFError(stopText(stop));
-    decoder.skipRest();
+    const FrameDecoding outcome = DecodeFrameData(
+        stream, minCodeSize, unreached.data, unreached.size,
+        [&](LzwWarning warning) {
+            if (passOver > 0) {
+                --passOver;
+            } else if (handlerFailure) {
+                std::rethrow_exception(std::exchange(handlerFailure, nullptr));
+            } else {
+                warn(warning);
+            }
+        },
+        unreached.reached);
+    outcome.RaiseAny();
 }
 
 TGIFSubImage::TGIFSubImage(TGIFImage* image)
@@ -303,7 +305,20 @@ void TGIFSubImage::AllocateData(uint8_t fill)
         std::memset(m_data.get(), fill, static_cast<size_t>(m_dataSize));
 }
 
-void TGIFSubImage::allocateUnfilled()
+uint8_t* TakePixelBlock(int64_t size)
+{
+    uint8_t* block = PixelBlockCache::instance().take(size);
+    if (!block && size > PixelBlockCache::ItemBlock)
+        block = new (std::nothrow) uint8_t[static_cast<size_t>(size)];
+    return block;
+}
+
+void GivePixelBlock(uint8_t* block, int64_t size) noexcept
+{
+    PixelBlockCache::instance().give(block, size);
+}
+
+void TGIFSubImage::allocateUnfilled(uint8_t* block)
 {
     FreeData();
     const int64_t size = int64_t(m_width) * m_height;
@@ -313,10 +328,7 @@ void TGIFSubImage::allocateUnfilled()
         m_image->ReservePixelBytes(size);
     else if (size > DefaultMaxPixelBytes)
         throw EOutOfMemory();
-    uint8_t* block = PixelBlockCache::instance().take(size);
-    if (!block && size > PixelBlockCache::ItemBlock)
-        block = new (std::nothrow) uint8_t[static_cast<size_t>(size)];
-    m_data.reset(block);
+    m_data.reset(block ? block : TakePixelBlock(size));
     if (!m_data) {
         if (m_image)
             m_image->ReleasePixelBytes(size);
@@ -330,7 +342,7 @@ void TGIFSubImage::FreeData()
     if (m_data && m_image)
         m_image->ReleasePixelBytes(m_dataSize);
     if (m_data)
-        PixelBlockCache::instance().give(m_data.release(), m_dataSize);
+        GivePixelBlock(m_data.release(), m_dataSize);
     m_dataSize = 0;
 }
 

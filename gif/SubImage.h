@@ -16,6 +16,12 @@ class TCanvas;
 class TGIFGraphicControlExtension;
 class TPalette;
 
+// Frame pixels come from and go back to one cache of blocks (see SubImage.cpp); a
+// reader that fills pixels ahead of their frame takes them from it too. Take gives null
+// when memory ran out.
+uint8_t* TakePixelBlock(int64_t size);
+void GivePixelBlock(uint8_t* block, int64_t size) noexcept;
+
 // One frame: the extensions before it, its image descriptor, local colour table and
 // pixels (one colour index per byte, row by row, top row first). A frame without
 // image holds only extensions (those after the last image of a file).
@@ -154,8 +160,10 @@ private:
     friend class TGIFImageList;
     static uint64_t nextRevision();
     void packDescriptor();
-    // Pixels for the current size with undefined values, for a reader that sets them all.
-    void allocateUnfilled();
+    // Pixels for the current size with undefined values, for a reader that sets them all;
+    // block (of that size, from TakePixelBlock), when given, becomes them once the budget
+    // takes it.
+    void allocateUnfilled(uint8_t* block = nullptr);
     // LoadFromStream for a frame just made, which has nothing to clear.
     void loadFresh(TStream& stream);
     void readImageData(TStream& stream);

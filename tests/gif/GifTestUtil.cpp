@@ -14,9 +14,10 @@
 #include <fstream>
 #include <iterator>
 
-Loaded loadGif(const std::vector<uint8_t>& bytes, bool inPlace)
+Loaded loadGif(const std::vector<uint8_t>& bytes, bool inPlace, int threads)
 {
     Loaded result;
+    result.image->SetDecodeThreads(threads, 0);
     result.image->OnWarn = [&warnings = result.warnings](TObject*, int, const std::string& message) {
         warnings.push_back(message);
     };

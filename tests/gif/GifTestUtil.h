@@ -20,8 +20,9 @@ struct Loaded {
     TGIFImage* operator->() const { return image.get(); }
 };
 
-// inPlace false reads through a stream that does not show its bytes to the readers.
-Loaded loadGif(const std::vector<uint8_t>& bytes, bool inPlace = true);
+// inPlace false reads through a stream that does not show its bytes to the readers;
+// threads above 1 decode frames ahead on that many threads, whatever the file's size.
+Loaded loadGif(const std::vector<uint8_t>& bytes, bool inPlace = true, int threads = 1);
 std::vector<uint8_t> saveGif(TGIFImage& image);
 std::vector<uint8_t> readDataFile(const std::string& relativePath);
 std::string dataPath(const std::string& relativePath);

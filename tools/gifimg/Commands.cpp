@@ -14,6 +14,8 @@ CommandLine::CommandLine(const QString& command, const QString& description) : m
     m_parser.addOption({"q", "Do not print warnings (errors are always printed)."});
     m_parser.addOption(
         {"max-pixels", "Refuse images whose frames hold more than N pixel bytes together (default 536870912).", "N"});
+    m_parser.addOption(
+        {"jobs", "Decode the frames of an animation on N threads (default 1); the result is the same.", "N"});
 }
 
 std::optional<CommonOptions> CommandLine::parse(const QStringList& arguments, int minPositional, int maxPositional)
@@ -43,6 +45,14 @@ std::optional<CommonOptions> CommandLine::parse(const QStringList& arguments, in
         options.maxPixels = m_parser.value("max-pixels").toLongLong(&ok);
         if (!ok || options.maxPixels < 0) {
             m_exitCode = usageError("--max-pixels needs a number of bytes, 0 or more");
+            return std::nullopt;
+        }
+    }
+    if (m_parser.isSet("jobs")) {
+        bool ok = false;
+        options.jobs = m_parser.value("jobs").toInt(&ok);
+        if (!ok || options.jobs < 1 || options.jobs > MaxJobs) {
+            m_exitCode = usageError(QString("--jobs needs a number of threads from 1 to %1").arg(MaxJobs));
             return std::nullopt;
         }
     }

@@ -63,6 +63,7 @@ LoadedImage loadImageFrom(const std::string& name, const std::string& bytes, con
     LoadedImage loaded;
     loaded.image = std::make_unique<TGIFImage>();
     loaded.image->SetMaxPixelBytes(options.maxPixels);
+    loaded.image->SetDecodeThreads(options.jobs);
     loaded.image->OnWarn = [&](TObject*, int, const std::string& message) {
         loaded.warnings.push_back(message);
         printWarning(name, message, options);

@@ -15,11 +15,14 @@ namespace gifimg {
 constexpr int ExitOk = 0;
 constexpr int ExitFailedInput = 1;
 constexpr int ExitUsage = 2;
+// More decoding threads than this only wait on one another.
+constexpr int MaxJobs = 64;
 
-// The options every command takes: -q, --max-pixels N, --help.
+// The options every command takes: -q, --max-pixels N, --jobs N, --help.
 struct CommonOptions {
     bool quiet = false;
     int64_t maxPixels = 0;
+    int jobs = 1; // threads a load may decode frames on
 };
 
 // An image loaded from a file (or "-" for standard input), with its warnings in order.

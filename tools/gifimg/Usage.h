@@ -21,7 +21,7 @@ inline constexpr const char* Usage =
     "  optimize IN OUT [--trim] [--merge] [--cleanup] [--sort]\n"
     "                                  the same animation in fewer bytes; never larger than IN\n"
     "\n"
-    "Every command takes -q (no warning lines), --max-pixels N and --help.\n"
+    "Every command takes -q (no warning lines), --max-pixels N, --jobs N and --help.\n"
     "FILE, IN and OUT may be '-' for standard input or output.\n"
     "Exit codes: 0 ok, 1 an input failed, 2 usage error.\n";
 
