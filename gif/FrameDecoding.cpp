@@ -67,13 +67,14 @@ FrameDecoding DecodeFrameData(TStream& stream, int minCodeSize, uint8_t* out, in
 
 namespace {
 
-// The image data of each frame in bytes, found by skipping blocks by their lengths; it
-// stops at the first byte that starts no block.
-std::vector<TPredecodedFrames::Frame> findFrames(const uint8_t* bytes, size_t size, int64_t budget)
+// Calls found(offset, minimum code size, pixels) for the image data of each frame in
+// bytes, found by skipping blocks by their lengths, up to budget pixels in all; it stops
+// at the first byte that starts no block.
+template <typename Found>
+void findFrames(const uint8_t* bytes, size_t size, int64_t budget, Found found)
 {
-    std::vector<TPredecodedFrames::Frame> frames;
     if (size < 13 || bytes[0] != 'G' || bytes[1] != 'I' || bytes[2] != 'F')
-        return frames;
+        return;
     const int64_t screen = int64_t(ReadLE16(bytes + 6)) * ReadLE16(bytes + 8);
     size_t pos = 13;
     auto skipMap = [&](uint8_t flags) {
@@ -106,35 +107,37 @@ std::vector<TPredecodedFrames::Frame> findFrames(const uint8_t* bytes, size_t si
             skipMap(descriptor[9]);
             if (pos >= size)
                 break;
-            TPredecodedFrames::Frame frame;
-            frame.minCodeSize = bytes[pos++];
-            frame.offset = static_cast<int64_t>(pos);
-            frame.count = width == 0 || height == 0 ? screen : width * height;
-            total += frame.count;
-            if (frame.count == 0 || total > budget)
+            const int minCodeSize = bytes[pos++];
+            const int64_t count = width == 0 || height == 0 ? screen : width * height;
+            total += count;
+            if (count == 0 || total > budget)
                 break;
-            frames.push_back(std::move(frame));
+            found(static_cast<int64_t>(pos), minCodeSize, count);
             if (!skipSubBlocks())
                 break;
         } else {
             break;
         }
     }
-    return frames;
 }
 
 } // namespace
 
 TPredecodedFrames::TPredecodedFrames(const uint8_t* bytes, size_t size, int threads, int64_t minPixels, int64_t budget)
-    : m_frames(findFrames(bytes, size, budget))
 {
+    // Counted first: most files a caller loads this way are too small to share out.
+    int frames = 0;
     int64_t pixels = 0;
-    for (const Frame& frame : m_frames)
-        pixels += frame.count;
-    if (m_frames.size() < 2 || pixels < minPixels) {
-        m_frames.clear();
+    findFrames(bytes, size, budget, [&](int64_t, int, int64_t count) { ++frames, pixels += count; });
+    if (frames < 2 || pixels < minPixels)
         return;
-    }
+    m_frames.reserve(size_t(frames));
+    findFrames(bytes, size, budget, [&](int64_t offset, int minCodeSize, int64_t count) {
+        Frame& frame = m_frames.emplace_back();
+        frame.offset = offset;
+        frame.minCodeSize = minCodeSize;
+        frame.count = count;
+    });
     ParallelFor(static_cast<int>(m_frames.size()), threads, [&](int index) {
         Frame& frame = m_frames[size_t(index)];
         bool lost = false;
