@@ -42,10 +42,10 @@ void FrameDecoding::RaiseAny() const
         RaiseGIFError(stopText(stop));
 }
 
-FrameDecoding DecodeFrameData(TStream& stream, int minCodeSize, uint8_t* out, int64_t count,
-                              LzwDecoder::WarningSink sink, int64_t& reached)
+void DecodeFrameData(TStream& stream, int minCodeSize, uint8_t* out, int64_t count, LzwDecoder::WarningSink sink,
+                     FrameDecoding& outcome)
 {
-    FrameDecoding outcome;
+    outcome = FrameDecoding{};
     LzwDecoder decoder(stream, minCodeSize, std::move(sink));
     try {
         if (out) {
@@ -58,11 +58,9 @@ FrameDecoding DecodeFrameData(TStream& stream, int minCodeSize, uint8_t* out, in
         outcome.reached = decoder.written();
         outcome.failure = std::current_exception();
     }
-    reached = outcome.reached;
     outcome.extra = decoder.extraStep();
     if (!outcome.Raises())
         decoder.skipRest();
-    return outcome;
 }
 
 namespace {
@@ -147,7 +145,7 @@ TPredecodedFrames::TPredecodedFrames(const uint8_t* bytes, size_t size, int thre
                 return;
             TReadOnlyMemoryStream stream(bytes, size);
             stream.SetPosition(frame.offset);
-            frame.outcome = DecodeFrameData(
+            DecodeFrameData(
                 stream, frame.minCodeSize, frame.pixels.get(), frame.count,
                 [&frame, &lost](LzwWarning warning) {
                     try {
@@ -156,7 +154,7 @@ TPredecodedFrames::TPredecodedFrames(const uint8_t* bytes, size_t size, int thre
                         lost = true;
                     }
                 },
-                frame.outcome.reached);
+                frame.outcome);
             frame.end = stream.Position();
             frame.usable = !lost;
         } catch (const std::bad_alloc&) {

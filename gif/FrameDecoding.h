@@ -16,28 +16,30 @@ struct FrameDecoding {
     LzwStop extra = LzwStop::Filled; // the step after the last pixel
     std::exception_ptr failure;      // what the decoding raised, the warning sink's included
 
-    // The error this outcome raises, in the order a reader meets them.
+    // Whether the outcome calls for an error; RaiseAny raises it, checking in the order a
+    // reader meets them.
     bool Raises() const;
     void RaiseAny() const;
 };
 
 // Decodes the sub-blocks at the stream's position (the minimum code size byte read
-// already) into count indices at out, as a frame is read; reached is set as soon as it
-// is known, since the last step may still warn and the sink throw. Unless the outcome
-// raises, the stream is left on the byte after the data.
-FrameDecoding DecodeFrameData(TStream& stream, int minCodeSize, uint8_t* out, int64_t count,
-                              LzwDecoder::WarningSink sink, int64_t& reached);
+// already) into count indices at out, as a frame is read, filling outcome as it goes:
+// the last step may still warn and the sink throw, after reached is known. Unless the
+// outcome raises, the stream is left on the byte after the data.
+void DecodeFrameData(TStream& stream, int minCodeSize, uint8_t* out, int64_t count, LzwDecoder::WarningSink sink,
+                     FrameDecoding& outcome);
+
+// The frames' pixel blocks are given back to their cache, by size.
+struct PixelBlockGiveBack {
+    int64_t size = 0;
+    void operator()(uint8_t* block) const noexcept;
+};
 
 // The frames of a file in memory, decoded ahead on several threads. A reader that meets
 // image data at one of these offsets, with the same code size and pixel count, takes the
 // outcome instead of decoding: it was reached from the same bytes by the same steps.
 // Where the quick walk over the blocks went astray on a damaged file, no offset matches
 // and the reader decodes as always, so the walk needs no care beyond staying in bounds.
-struct PixelBlockGiveBack {
-    int64_t size = 0;
-    void operator()(uint8_t* block) const noexcept;
-};
-
 class TPredecodedFrames {
 public:
     struct Frame {

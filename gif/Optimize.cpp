@@ -233,7 +233,8 @@ void keepShorterMerge(const TGIFImage& image, TGIFSubImage& frame, const std::ve
 
 // A frame without image writes only its extensions, so a reader finds them before the
 // next image and gives them to it. The passes judge each frame by its own control
-// block; joined here first, the blocks stand where every reader will see them.
+// block; joined here first, the blocks stand where every reader will see them. Frames
+// without image before an image go, since they write nothing more.
 void joinHandedOnExtensions(TGIFImageList& frames)
 {
     for (int i = frames.Count() - 2; i >= 0; --i) {

@@ -241,18 +241,22 @@ void TGIFSubImage::readImageData(TStream& stream)
         // A handler that throws changes where the decoding stops: decoded here again, the
         // warnings it took passed over and its exception raised in place of the next.
     }
-    const FrameDecoding outcome = DecodeFrameData(
-        stream, minCodeSize, unreached.data, unreached.size,
-        [&](LzwWarning warning) {
-            if (passOver > 0) {
-                --passOver;
-            } else if (handlerFailure) {
-                std::rethrow_exception(std::exchange(handlerFailure, nullptr));
-            } else {
-                warn(warning);
-            }
-        },
-        unreached.reached);
+    auto sink = [&](LzwWarning warning) {
+        if (passOver > 0)
+            --passOver;
+        else if (handlerFailure)
+            std::rethrow_exception(std::exchange(handlerFailure, nullptr));
+        else
+            warn(warning);
+    };
+    FrameDecoding outcome;
+    try {
+        DecodeFrameData(stream, minCodeSize, unreached.data, unreached.size, sink, outcome);
+    } catch (...) {
+        unreached.reached = outcome.reached;
+        throw;
+    }
+    unreached.reached = outcome.reached;
     outcome.RaiseAny();
 }
 
