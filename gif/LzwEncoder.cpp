@@ -196,11 +196,15 @@ void TLZWEncoder::encodeFrame()
         if (freeCode < nextEvent || event()) {
             dictionary.Store(key, freeCode);
             // The string just stored, when it comes again, is most likely followed by a
-            // pixel like the one that follows it here: its row is fetched ahead, so that
-            // the lookup then finds it in the cache. A small frame's rows are mostly in
-            // the cache already, and fetching them costs more than it saves.
-            if (Large && pixel + 1 < end)
+            // pixel like the one that follows it here; and when the next string ends as
+            // one pixel, the one after starts with the lookup of the next two pixels.
+            // Their rows are fetched ahead, so that those lookups find them in the cache.
+            // A small frame's rows are mostly in the cache already, and fetching them
+            // costs more than it saves.
+            if (Large && pixel + 2 < end) {
                 __builtin_prefetch(child + LzwDictionary::Key(freeCode, pixel[1]));
+                __builtin_prefetch(child + LzwDictionary::Key(pixel[1], pixel[2]));
+            }
             if (longestRun[value] == prefix) [[unlikely]]
                 dictionary.ExtendRun(value, freeCode);
             ++freeCode;
