@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -110,36 +112,56 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count)
     return count;
 }
 
+TMemoryStream::TMemoryStream(const std::vector<uint8_t>& bytes)
+{
+    if (!bytes.empty()) {
+        reserve(bytes.size());
+        std::memcpy(m_memory.get(), bytes.data(), bytes.size());
+        m_size = bytes.size();
+    }
+}
+
+void TMemoryStream::FreeDeleter::operator()(uint8_t* p) const
+{
+    std::free(p);
+}
+
+void TMemoryStream::reserve(size_t capacity)
+{
+    if (capacity <= m_capacity)
+        return;
+    void* grown = std::realloc(m_memory.get(), capacity);
+    if (!grown)
+        throw EOutOfMemory();
+    (void)m_memory.release();
+    m_memory.reset(static_cast<uint8_t*>(grown));
+    m_capacity = capacity;
+}
+
 size_t TMemoryStream::Read(void* buffer, size_t count)
 {
-    return readMemory(m_data.data(), m_data.size(), m_position, buffer, count);
+    return readMemory(m_memory.get(), m_size, m_position, buffer, count);
 }
 
 size_t TMemoryStream::Write(const void* buffer, size_t count)
 {
     if (count == 0)
         return 0;
-    const auto* bytes = static_cast<const uint8_t*>(buffer);
-    try {
+    if (count > SIZE_MAX - m_position)
+        throw EOutOfMemory();
+    const size_t end = m_position + count;
+    if (end > m_capacity) {
         // A first block of some size: streams written a few bytes at a time (file
         // headers) would otherwise grow by a few bytes at each of their first writes.
         constexpr size_t FirstBlock = 4096;
-        if (m_data.capacity() < FirstBlock)
-            m_data.reserve(FirstBlock);
-        if (m_position > m_data.size())
-            m_data.resize(m_position);
-        // What lies past the end is appended, not zero-filled first and then copied over:
-        // a save's output grows sub-block by sub-block, and filling each twice cost as
-        // much as coding a photograph's pixels.
-        const size_t within = std::min(count, m_data.size() - m_position);
-        std::memcpy(m_data.data() + m_position, bytes, within);
-        m_data.insert(m_data.end(), bytes + within, bytes + count);
-    } catch (const std::bad_alloc&) {
-        throw EOutOfMemory();
-    } catch (const std::length_error&) {
-        throw EOutOfMemory();
+        reserve(std::max({end, FirstBlock, m_capacity <= SIZE_MAX / 2 ? 2 * m_capacity : SIZE_MAX}));
     }
-    m_position += count;
+    // Writing past the end leaves zeros in between.
+    if (m_position > m_size)
+        std::memset(m_memory.get() + m_size, 0, m_position - m_size);
+    std::memcpy(m_memory.get() + m_position, buffer, count);
+    m_size = std::max(m_size, end);
+    m_position = end;
     return count;
 }
 
@@ -153,24 +175,27 @@ void TMemoryStream::SetSize(int64_t size)
 {
     if (size < 0)
         throw EStreamError("Taille de flux incorrecte");
-    try {
-        m_data.resize(static_cast<size_t>(size));
-    } catch (const std::bad_alloc&) {
-        throw EOutOfMemory();
+    const auto bytes = static_cast<size_t>(size);
+    if (bytes > m_size) {
+        reserve(bytes);
+        std::memset(m_memory.get() + m_size, 0, bytes - m_size);
     }
-    m_position = std::min(m_position, m_data.size());
+    m_size = bytes;
+    m_position = std::min(m_position, m_size);
 }
 
 std::vector<uint8_t> TMemoryStream::TakeBytes()
 {
-    std::vector<uint8_t> out = std::move(m_data);
+    std::vector<uint8_t> out(m_memory.get(), m_memory.get() + m_size);
     Clear();
     return out;
 }
 
 void TMemoryStream::Clear()
 {
-    m_data.clear();
+    m_memory.reset();
+    m_size = 0;
+    m_capacity = 0;
     m_position = 0;
 }
 
@@ -180,14 +205,14 @@ void TMemoryStream::LoadFromStream(TStream& source)
     const int64_t size = source.Size();
     SetSize(size);
     if (size > 0)
-        source.ReadBuffer(m_data.data(), static_cast<size_t>(size));
+        source.ReadBuffer(m_memory.get(), static_cast<size_t>(size));
     m_position = 0;
 }
 
 void TMemoryStream::SaveToStream(TStream& destination) const
 {
-    if (!m_data.empty())
-        destination.WriteBuffer(m_data.data(), m_data.size());
+    if (m_size > 0)
+        destination.WriteBuffer(m_memory.get(), m_size);
 }
 
 void TMemoryStream::LoadFromFile(const std::string& path)
@@ -198,7 +223,7 @@ void TMemoryStream::LoadFromFile(const std::string& path)
 
 void TMemoryStream::SaveToFile(const std::string& path) const
 {
-    WriteFileAtomically(path, std::string_view(reinterpret_cast<const char*>(m_data.data()), m_data.size()));
+    WriteFileAtomically(path, std::string_view(reinterpret_cast<const char*>(m_memory.get()), m_size));
 }
 
 size_t TReadOnlyMemoryStream::Read(void* buffer, size_t count)

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -79,17 +81,19 @@ class TMemoryStream : public TStream {
     CARNELO_CLASS(TMemoryStream, TStream)
 public:
     TMemoryStream() = default;
-    explicit TMemoryStream(std::vector<uint8_t> bytes) : m_data(std::move(bytes)) {}
+    explicit TMemoryStream(const std::vector<uint8_t>& bytes);
 
     size_t Read(void* buffer, size_t count) override;
     size_t Write(const void* buffer, size_t count) override;
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-    int64_t Size() override { return static_cast<int64_t>(m_data.size()); }
+    int64_t Size() override { return static_cast<int64_t>(m_size); }
     void SetSize(int64_t size) override;
 
-    uint8_t* Memory() { return m_data.data(); }
-    const uint8_t* Memory() const { return m_data.data(); }
-    const std::vector<uint8_t>& Bytes() const { return m_data; }
+    uint8_t* Memory() { return m_memory.get(); }
+    const uint8_t* Memory() const { return m_memory.get(); }
+    // Valid until the stream next grows.
+    std::span<const uint8_t> Bytes() const { return {m_memory.get(), m_size}; }
+    // The bytes, copied out; the stream is left empty.
     std::vector<uint8_t> TakeBytes();
     void Clear();
     void LoadFromStream(TStream& source);
@@ -99,7 +103,18 @@ public:
     void SaveToFile(const std::string& path) const;
 
 private:
-    std::vector<uint8_t> m_data;
+    // Room for at least capacity bytes, the block grown in place where the allocator
+    // can: a save's output grows sub-block by sub-block, and growing by allocating a
+    // new block, copying and freeing the old one made fresh pages fault in at every
+    // doubling, which cost more than coding the pixels.
+    void reserve(size_t capacity);
+
+    struct FreeDeleter {
+        void operator()(uint8_t* p) const;
+    };
+    std::unique_ptr<uint8_t, FreeDeleter> m_memory;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
     size_t m_position = 0;
 };
 

@@ -2,6 +2,8 @@
 
 #include "framework/core/Stream.h"
 
+#include <algorithm>
+
 void TGraphic::SetModified(bool value)
 {
     if (value)
@@ -27,7 +29,7 @@ bool TGraphic::Equals(TGraphic& other)
     TMemoryStream mine, theirs;
     WriteStored(mine);
     other.WriteStored(theirs);
-    return mine.Bytes() == theirs.Bytes();
+    return std::ranges::equal(mine.Bytes(), theirs.Bytes());
 }
 
 void TGraphic::LoadFile(const std::string& fileName)
