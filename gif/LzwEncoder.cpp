@@ -1,6 +1,7 @@
 #include "gif/LzwEncoder.h"
 
 #include "framework/core/Exception.h"
+#include "framework/core/System.h"
 #include "gif/GIFWriter.h"
 
 #include <algorithm>
@@ -36,8 +37,14 @@ private:
 
 } // namespace
 
+void LzwDictionary::TableDeleter::operator()(uint16_t* table) const
+{
+    FreeLookupTable(table, Keys * sizeof(uint16_t));
+}
+
 LzwDictionary::LzwDictionary()
-    : m_child(static_cast<uint16_t*>(std::calloc(Keys, sizeof(uint16_t)))), m_keys(std::make_unique<uint32_t[]>(4096))
+    : m_child(static_cast<uint16_t*>(AllocateLookupTable(Keys * sizeof(uint16_t)))),
+      m_keys(std::make_unique<uint32_t[]>(4096))
 {
     if (!m_child)
         throw std::bad_alloc();

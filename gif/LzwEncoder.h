@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -51,12 +50,12 @@ public:
 private:
     static constexpr uint32_t Keys = 4096u << 8;
 
-    struct FreeDeleter {
-        void operator()(void* p) const { std::free(p); }
+    struct TableDeleter {
+        void operator()(uint16_t* table) const;
     };
-    // From calloc: a block this large comes as fresh zero pages mapped when first
-    // touched, so a process that saves one small frame pays for a few pages, not 2 MB.
-    std::unique_ptr<uint16_t[], FreeDeleter> m_child;
+    // A lookup table: on huge pages, lookups all over it do not each miss the address
+    // translation cache too (that cost large frames a tenth of their time).
+    std::unique_ptr<uint16_t[], TableDeleter> m_child;
     // The key of each stored code, so that a reset clears only those.
     std::unique_ptr<uint32_t[]> m_keys;
     // For each pixel, the code of its longest run: the pixel itself until a run is stored.

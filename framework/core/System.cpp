@@ -1,7 +1,10 @@
 #include "System.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
@@ -42,4 +45,41 @@ std::string ExtractFilePath(const std::string& path)
 {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+namespace {
+constexpr size_t HugePage = size_t(2) << 20;
+
+size_t wholeHugePages(size_t bytes)
+{
+    return (std::max<size_t>(bytes, 1) + HugePage - 1) / HugePage * HugePage;
+}
+} // namespace
+
+void* AllocateLookupTable(size_t bytes)
+{
+    if (bytes > SIZE_MAX - 2 * HugePage)
+        return nullptr;
+    const size_t size = wholeHugePages(bytes);
+    // A huge page more is mapped, to cut out a stretch that starts on a huge page.
+    void* mapped = mmap(nullptr, size + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        return nullptr;
+    const auto first = reinterpret_cast<uintptr_t>(mapped);
+    const uintptr_t start = (first + HugePage - 1) & ~(HugePage - 1);
+    if (start > first)
+        munmap(mapped, start - first);
+    if (const uintptr_t tail = first + size + HugePage - (start + size))
+        munmap(reinterpret_cast<void*>(start + size), tail);
+#ifdef MADV_HUGEPAGE
+    // Advice only: refused, the table has ordinary pages.
+    madvise(reinterpret_cast<void*>(start), size, MADV_HUGEPAGE);
+#endif
+    return reinterpret_cast<void*>(start);
+}
+
+void FreeLookupTable(void* table, size_t bytes)
+{
+    if (table)
+        munmap(table, wholeHugePages(bytes));
 }

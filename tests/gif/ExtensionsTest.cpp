@@ -131,7 +131,7 @@ TEST(CommentExtension, LongStringsBecomeSeveralSubBlocks)
     comment.Text().Add("");
     TMemoryStream stream;
     comment.SaveToStream(stream);
-    const Bytes bytes = stream.TakeBytes();
+    const Bytes bytes(stream.Bytes().begin(), stream.Bytes().end());
     ASSERT_EQ(bytes.size(), 2u + 1 + 255 + 1 + 45 + 1);
     EXPECT_EQ(bytes[2], 255);
     EXPECT_EQ(bytes[2 + 256], 45);

@@ -57,6 +57,30 @@ TEST(MemoryStream, GrowsOnWriteAndFillsGapsPastTheEnd)
     EXPECT_EQ(s.Memory()[4], 'z');
 }
 
+TEST(MemoryStream, KeepsItsBytesAsItGrowsAndShowsNoStaleBytesAfterShrinking)
+{
+    TMemoryStream s;
+    std::vector<uint8_t> expected;
+    for (int block = 0; block < 4000; ++block) {
+        const std::vector<uint8_t> chunk(255, static_cast<uint8_t>(block));
+        s.WriteBuffer(chunk.data(), chunk.size());
+        expected.insert(expected.end(), chunk.begin(), chunk.end());
+    }
+    s.SetPosition(1);
+    s.WriteBuffer("xy", 2);
+    expected[1] = 'x';
+    expected[2] = 'y';
+    EXPECT_EQ(s.TakeBytes(), expected);
+    EXPECT_EQ(s.Size(), 0);
+
+    s.WriteBuffer("abcdef", 6);
+    s.SetSize(2);
+    s.SetSize(4);
+    s.SetPosition(6);
+    s.WriteBuffer("z", 1);
+    EXPECT_EQ(s.TakeBytes(), (std::vector<uint8_t>{'a', 'b', 0, 0, 0, 0, 'z'}));
+}
+
 TEST(MemoryStream, ReadBufferRaisesReadErrorWhenShort)
 {
     TMemoryStream s(bytes("abc"));
