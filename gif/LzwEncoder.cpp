@@ -174,24 +174,36 @@ void TLZWEncoder::encodeFrame()
     const uint8_t* pixel = nullptr;
     const uint8_t* end = nullptr;
     order.Next(pixel, end);
+    // The table's code for a string plus a pixel, 0 for none.
+    auto lookup = [child](int prefix, uint8_t value) -> int { return child[LzwDictionary::Key(prefix, value)]; };
     int prefix = checked(*pixel++);
+    // The table's code for prefix plus the pixel at pixel, while pixel is before end. A
+    // large frame looks it up ahead, a small one when it comes to it.
+    int code = Large && pixel != end ? lookup(prefix, *pixel) : 0;
     for (;;) {
         if (pixel == end) {
             if (!order.Next(pixel, end))
                 break;
+            if constexpr (Large)
+                code = lookup(prefix, *pixel);
             continue;
         }
+        if constexpr (!Large)
+            code = lookup(prefix, *pixel);
         // The string grows while the table holds it: the common step, kept to one load.
-        // The pixel is taken back from the key on a miss, so that it is not one more
-        // value to keep through this step.
-        const uint32_t key = LzwDictionary::Key(prefix, *pixel);
-        const int code = child[key];
         if (code != 0) {
             prefix = code;
             ++pixel;
+            if (Large && pixel != end)
+                code = lookup(prefix, *pixel);
             continue;
         }
-        const auto value = static_cast<uint8_t>(key);
+        const uint8_t value = *pixel;
+        // The next string starts as this pixel alone, so its first lookup is known now.
+        // In a large frame it goes first: a processor that guessed the miss wrong then
+        // finds it under way instead of behind the rest of the miss. A small frame's
+        // lookups mostly hit the cache, and there it only costs.
+        int next = Large && pixel + 1 < end ? lookup(value, pixel[1]) : 0;
         // Only checked pixels ever enter the table, so a pixel that extends a string
         // has passed the check; with 256 colours every pixel passes.
         if (CheckColours && value >= maxColor) [[unlikely]] {
@@ -201,7 +213,7 @@ void TLZWEncoder::encodeFrame()
         }
         put(prefix);
         if (freeCode < nextEvent || event()) {
-            dictionary.Store(key, freeCode);
+            dictionary.Store(LzwDictionary::Key(prefix, value), freeCode);
             // The string just stored, when it comes again, is most likely followed by a
             // pixel like the one that follows it here; and when the next string ends as
             // one pixel, the one after starts with the lookup of the next two pixels.
@@ -212,9 +224,14 @@ void TLZWEncoder::encodeFrame()
                 __builtin_prefetch(child + LzwDictionary::Key(freeCode, pixel[1]));
                 __builtin_prefetch(child + LzwDictionary::Key(pixel[1], pixel[2]));
             }
+            // The lookup ahead was of the string just stored: the pixel three times over.
+            if (Large && prefix == value && pixel + 1 < end && pixel[1] == value) [[unlikely]]
+                next = freeCode;
             if (longestRun[value] == prefix) [[unlikely]]
                 dictionary.ExtendRun(value, freeCode);
             ++freeCode;
+        } else {
+            next = 0; // the table was emptied
         }
         prefix = value;
 
@@ -231,9 +248,12 @@ void TLZWEncoder::encodeFrame()
                 const int length = static_cast<int>(ahead - pixel);
                 prefix = dictionary.RunCode(value, length);
                 pixel = ahead - 1;
+                if constexpr (Large)
+                    next = ahead != end ? lookup(prefix, *ahead) : 0;
             }
         }
         ++pixel;
+        code = next;
     }
     putWords(writer, words, static_cast<int>(out - words));
     m_prefix = prefix;
