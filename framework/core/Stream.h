@@ -2,6 +2,7 @@
 
 #include "Object.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -77,6 +78,16 @@ private:
     size_t m_directSize = 0;
 };
 
+// The bytes of a memory stream, valid until it next grows: a span that also converts to,
+// and compares with, a byte vector.
+class TStreamBytes : public std::span<const uint8_t> {
+public:
+    using std::span<const uint8_t>::span;
+    operator std::vector<uint8_t>() const { return {begin(), end()}; }
+    friend bool operator==(const TStreamBytes& a, const TStreamBytes& b) { return std::ranges::equal(a, b); }
+    friend bool operator==(const TStreamBytes& a, const std::vector<uint8_t>& b) { return std::ranges::equal(a, b); }
+};
+
 class TMemoryStream : public TStream {
     CARNELO_CLASS(TMemoryStream, TStream)
 public:
@@ -92,7 +103,7 @@ public:
     uint8_t* Memory() { return m_memory.get(); }
     const uint8_t* Memory() const { return m_memory.get(); }
     // Valid until the stream next grows.
-    std::span<const uint8_t> Bytes() const { return {m_memory.get(), m_size}; }
+    TStreamBytes Bytes() const { return {m_memory.get(), m_size}; }
     // The bytes, copied out; the stream is left empty.
     std::vector<uint8_t> TakeBytes();
     void Clear();

@@ -2,8 +2,6 @@
 
 #include "framework/core/Stream.h"
 
-#include <algorithm>
-
 void TGraphic::SetModified(bool value)
 {
     if (value)
@@ -29,7 +27,7 @@ bool TGraphic::Equals(TGraphic& other)
     TMemoryStream mine, theirs;
     WriteStored(mine);
     other.WriteStored(theirs);
-    return std::ranges::equal(mine.Bytes(), theirs.Bytes());
+    return mine.Bytes() == theirs.Bytes();
 }
 
 void TGraphic::LoadFile(const std::string& fileName)

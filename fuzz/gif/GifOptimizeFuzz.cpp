@@ -31,7 +31,7 @@ std::vector<uint8_t> save(TGIFImage& image)
 {
     TMemoryStream out;
     image.SaveToStream(out);
-    return out.TakeBytes();
+    return out.Bytes();
 }
 
 void load(TGIFImage& image, const std::vector<uint8_t>& bytes)

@@ -33,7 +33,7 @@ std::vector<uint8_t> save(TGIFImage& image)
 {
     TMemoryStream out;
     image.SaveToStream(out);
-    return out.TakeBytes();
+    return out.Bytes();
 }
 
 } // namespace

@@ -94,11 +94,11 @@ TEST(ColorMap, WritesAPowerOfTwoEntries)
     map.Add(0x030201);
     TMemoryStream one;
     map.SaveToStream(one);
-    EXPECT_EQ(one.TakeBytes(), (Bytes{1, 2, 3, 0, 0, 0}));
+    EXPECT_EQ(one.Bytes(), (Bytes{1, 2, 3, 0, 0, 0}));
     addColors(map, {0x060504, 0x090807});
     TMemoryStream three;
     map.SaveToStream(three);
-    EXPECT_EQ(three.TakeBytes(), (Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0}));
+    EXPECT_EQ(three.Bytes(), (Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0}));
 }
 
 TEST(ColorMap, SortByUseKeepsAnOrderThatIsAlreadyRight)

@@ -22,7 +22,7 @@ Bytes encode(TCompressionMethod method, int bits, int width, int height, const B
     TMemoryStream stream;
     MakeEncoder(method)->Compress(stream, bits, width, height, interlaced, pixels.empty() ? nullptr : pixels.data(),
                                   colors < 0 ? 1 << bits : colors);
-    return stream.TakeBytes();
+    return stream.Bytes();
 }
 
 // Decoded again by our reader.
@@ -105,13 +105,12 @@ TEST_P(EachMethod, PixelBeyondTheColourCountFails)
         EXPECT_EQ(e.Message(), "Color not in color table");
     }
     // The code size byte and the sub-blocks so far reached the stream; no terminator.
-    const Bytes written = stream.TakeBytes();
-    const std::vector<int> sizes = subBlockSizes(written);
+    const std::vector<int> sizes = subBlockSizes(stream.Bytes());
     ASSERT_FALSE(sizes.empty());
     size_t total = 1;
     for (int size : sizes)
         total += size_t(size) + 1;
-    EXPECT_EQ(total, written.size());
+    EXPECT_EQ(total, stream.Bytes().size());
     // What reached the stream is the start of the codes of the pixels before the bad one:
     // nothing of it, nothing half-packed.
     auto payload = [](const Bytes& data) {
@@ -120,7 +119,7 @@ TEST_P(EachMethod, PixelBeyondTheColourCountFails)
             joined.insert(joined.end(), data.begin() + long(at) + 1, data.begin() + long(at) + 1 + data[at]);
         return joined;
     };
-    const Bytes partial = payload(written);
+    const Bytes partial = payload(stream.Bytes());
     const Bytes whole = payload(encode(GetParam(), 2, 2999, 1, Bytes(pixels.begin(), pixels.end() - 1), false, 4));
     ASSERT_LE(partial.size(), whole.size());
     EXPECT_TRUE(std::equal(partial.begin(), partial.end(), whole.begin()));
@@ -275,7 +274,7 @@ TEST(GIFWriter, RefusesEverythingButWriting)
     EXPECT_THROW(writer.Read(&byte, 1), Exception);
     EXPECT_EQ(writer.Write("abc", 3), 3u);
     writer.FlushBuffer();
-    EXPECT_EQ(target.TakeBytes(), (Bytes{3, 'a', 'b', 'c'}));
+    EXPECT_EQ(target.Bytes(), (Bytes{3, 'a', 'b', 'c'}));
 }
 
 } // namespace

@@ -131,7 +131,7 @@ TEST(CommentExtension, LongStringsBecomeSeveralSubBlocks)
     comment.Text().Add("");
     TMemoryStream stream;
     comment.SaveToStream(stream);
-    const Bytes bytes(stream.Bytes().begin(), stream.Bytes().end());
+    const Bytes& bytes = stream.Bytes();
     ASSERT_EQ(bytes.size(), 2u + 1 + 255 + 1 + 45 + 1);
     EXPECT_EQ(bytes[2], 255);
     EXPECT_EQ(bytes[2 + 256], 45);
@@ -145,7 +145,7 @@ TEST(CommentExtension, LongStringsBecomeSeveralSubBlocks)
     TGIFCommentExtension empty(nullptr);
     TMemoryStream emptyStream;
     empty.SaveToStream(emptyStream);
-    EXPECT_EQ(emptyStream.TakeBytes(), (Bytes{0x21, 0xFE, 0}));
+    EXPECT_EQ(emptyStream.Bytes(), (Bytes{0x21, 0xFE, 0}));
 }
 
 TEST(GraphicControlExtension, FirstOfSeveralIsTheFramesOwn)

@@ -38,7 +38,7 @@ std::vector<uint8_t> saveGif(TGIFImage& image)
 {
     TMemoryStream stream;
     image.SaveToStream(stream);
-    return stream.TakeBytes();
+    return stream.Bytes();
 }
 
 std::string dataPath(const std::string& relativePath)

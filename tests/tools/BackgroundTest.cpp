@@ -69,7 +69,7 @@ TEST(Background, CommittedFileIsWhatTheGeneratorWrites)
 {
     TMemoryStream committed;
     committed.LoadFromFile(Committed);
-    EXPECT_TRUE(background::gifBytes() == committed.TakeBytes())
+    EXPECT_TRUE(background::gifBytes() == committed.Bytes())
         << "resources/background.gif is not the generator's output; redraw it with "
            "`cmake --build BUILD --target background`";
 }

@@ -159,5 +159,5 @@ TEST(MemoryStream, CopyFromZeroCopiesTheWholeSource)
     source.Seek(3, TSeekOrigin::soBeginning);
     TMemoryStream target;
     EXPECT_EQ(target.CopyFrom(source, 0), 7);
-    EXPECT_EQ(target.TakeBytes(), bytes("payload"));
+    EXPECT_EQ(target.Bytes(), bytes("payload"));
 }

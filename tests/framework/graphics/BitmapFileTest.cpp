@@ -17,7 +17,7 @@ std::vector<uint8_t> save(TBitmap& bitmap)
 {
     TMemoryStream stream;
     bitmap.SaveToStream(stream);
-    return stream.TakeBytes();
+    return stream.Bytes();
 }
 
 std::unique_ptr<TBitmap> load(const std::vector<uint8_t>& bytes)

@@ -164,7 +164,7 @@ TEST(Icon, SavesTheFileItReadAndCopiesEqual)
     load(icon, bytes);
     TMemoryStream out;
     icon.SaveToStream(out);
-    EXPECT_EQ(out.TakeBytes(), bytes);
+    EXPECT_EQ(out.Bytes(), bytes);
     TIcon copy;
     copy.CopyFrom(&icon);
     EXPECT_TRUE(copy.Equals(icon));

@@ -103,7 +103,7 @@ TEST_F(PictureTest, StoredDataCreatesTheNamedClassAndNotifies)
 
     TMemoryStream out;
     picture.WriteStored(out);
-    EXPECT_EQ(out.TakeBytes(), stored("TProbeGraphic", {7}));
+    EXPECT_EQ(out.Bytes(), stored("TProbeGraphic", {7}));
 }
 
 TEST_F(PictureTest, UnknownClassNameLeavesThePictureUnchanged)
