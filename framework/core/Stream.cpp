@@ -114,11 +114,8 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count)
 
 TMemoryStream::TMemoryStream(const std::vector<uint8_t>& bytes)
 {
-    if (!bytes.empty()) {
-        reserve(bytes.size());
-        std::memcpy(m_memory.get(), bytes.data(), bytes.size());
-        m_size = bytes.size();
-    }
+    Write(bytes.data(), bytes.size());
+    m_position = 0;
 }
 
 void TMemoryStream::FreeDeleter::operator()(uint8_t* p) const

@@ -69,7 +69,7 @@ void* AllocateLookupTable(size_t bytes)
     const uintptr_t start = (first + HugePage - 1) & ~(HugePage - 1);
     if (start > first)
         munmap(mapped, start - first);
-    if (const uintptr_t tail = first + size + HugePage - (start + size))
+    if (const uintptr_t tail = first + HugePage - start)
         munmap(reinterpret_cast<void*>(start + size), tail);
 #ifdef MADV_HUGEPAGE
     // Advice only: refused, the table has ordinary pages.
